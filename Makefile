@@ -1,0 +1,63 @@
+# Setup and everyday commands. On a fresh Debian 12 machine:
+#   make demo   installs what is missing, builds, segments the sample footage
+#   make test   installs what is missing, builds both targets, runs every test
+SHELL := /bin/bash
+.DEFAULT_GOAL := build
+
+JOBS ?= 2
+# Debian's own interpreter: the model build uses Debian's python3-onnx.
+PYTHON := /usr/bin/python3
+APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
+  g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
+  python3-skimage opencv-doc ffmpeg ca-certificates
+MODELS := build/models/model_144x80_2ch_nosig_sim_f32.tesk build/models/model_640x480_9x9up_sim_f32.tesk
+NPM_STAMP := node_modules/.vidra-installed
+
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean
+
+deps: apt-deps npm-deps
+
+apt-deps:
+	@missing=$$(for p in $(APT_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if ! command -v node >/dev/null; then missing="$$missing nodejs"; fi; \
+	if ! command -v npm >/dev/null; then missing="$$missing npm"; fi; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	fi
+
+npm-deps: $(NPM_STAMP)
+$(NPM_STAMP): package.json package-lock.json
+	npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
+	@touch $@
+
+models: deps $(MODELS)
+$(MODELS) &: $(wildcard models/*.py) | $(NPM_STAMP)
+	$(PYTHON) models/build_models.py --out build/models
+
+build: build-linux build-windows
+
+build-linux: models
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS)
+
+build-windows: models
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+test: test-linux test-windows
+
+test-linux: build-linux
+	ctest --preset linux -j $(JOBS)
+
+test-windows: build-windows
+	ctest --preset windows -j $(JOBS)
+
+demo: build-linux
+	tools/demo.sh
+
+bench: build-linux
+	build/linux/bin/bench_vidra
+
+clean:
+	rm -rf build out

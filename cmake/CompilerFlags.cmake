@@ -1,0 +1,13 @@
+# Exact single-precision arithmetic on both targets: no contraction into FMA,
+# no fast-math. AVX2 is the library's baseline processor.
+add_compile_options(-O2 -mavx2 -ffp-contract=off -fno-fast-math -Wall -Wextra)
+set(CMAKE_CXX_FLAGS_RELEASE "-DNDEBUG")
+set(CMAKE_C_FLAGS_RELEASE "-DNDEBUG")
+if(WIN32)
+  # C99-conforming printf on Windows, so log lines (NaN, %f) read as on Linux.
+  add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
+  # Programs and tests depend only on Windows system DLLs and our own.
+  # -static links libgcc, libstdc++ and winpthread into each module; system
+  # DLLs and our own DLLs are still imported through their import libraries.
+  add_link_options(-static)
+endif()
