@@ -10,7 +10,6 @@ PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
   python3-skimage opencv-doc ffmpeg ca-certificates
-MODELS := build/models/model_144x80_2ch_nosig_sim_f32.tesk build/models/model_640x480_9x9up_sim_f32.tesk
 NPM_STAMP := node_modules/.vidra-installed
 
 .PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean
@@ -31,9 +30,11 @@ $(NPM_STAMP): package.json package-lock.json
 	npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
 	@touch $@
 
-models: deps $(MODELS)
-$(MODELS) &: $(wildcard models/*.py) | $(NPM_STAMP)
+# The two segmentation models (converted from the pinned source network) and
+# the small engine test models; each script skips outputs that are up to date.
+models: deps
 	$(PYTHON) models/build_models.py --out build/models
+	$(PYTHON) tests/engine/make_test_models.py --out build/models/test
 
 build: build-linux build-windows
 
