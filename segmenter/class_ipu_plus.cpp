@@ -1,0 +1,108 @@
+#include "segmenter/class_ipu_plus.h"
+
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+#include "common/log.h"
+
+namespace {
+
+// Replaces a buffer by a fresh zero-filled array of `count` elements: the new
+// array is allocated before the old one is freed. On failure the member ends
+// up absent (null) and false is returned.
+template <typename T>
+bool ReplaceBuffer(T*& member, int64_t count) {
+    T* fresh = count > 0 ? new (std::nothrow) T[static_cast<size_t>(count)]() : nullptr;
+    delete[] member;
+    member = fresh;
+    return fresh != nullptr;
+}
+
+template <typename T>
+void FreeBuffer(T*& member) {
+    delete[] member;
+    member = nullptr;
+}
+
+}  // namespace
+
+namespace ipu {
+
+ClassIPUPlus::ClassIPUPlus() = default;
+
+ClassIPUPlus::~ClassIPUPlus() {
+    DestroyIPU();
+    FreeBuffer(m_postPlanes);
+    FreeBuffer(m_smoothHistory);
+    FreeBuffer(m_maskBytes);
+    FreeBuffer(m_inputTensor);
+    FreeBuffer(m_outputTensor);
+    FreeBuffer(m_lumaImage);
+    FreeBuffer(m_keyframe8x);
+    FreeBuffer(m_keyframeMask);
+    FreeBuffer(m_blurPlane);
+    // The base destructors release m_labels and then m_resizedFrame.
+}
+
+int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
+                              std::string modelPath) {
+    m_width = width;
+    m_height = height;
+    m_frameType = frameType;
+    m_buffersReady = false;
+    if (!ReplaceBuffer(m_resizedFrame, int64_t{m_rgbaStep} * kNetInputWidth * kNetInputHeight) ||
+        AllocateBuffers() != 0) {
+        LogPrintf("ModelInit: init memoery error\n");
+        return -1;
+    }
+    m_buffersReady = true;
+    m_smoothReady = 0;
+    m_smoothIndex = 0;
+    LogPrintf("ModelInit:Start Model Init\n");
+    return LoadModel(std::move(modelPath));
+}
+
+int32_t ClassIPUPlus::AllocateBuffers() {
+    // Creation has checked that each count below fits a 32-bit signed value.
+    m_inputSize = m_inputWidth * m_inputHeight * m_inputChannels;
+
+    // A fresh record; the previous one is not released in the engine (the host
+    // destroys before creating again).
+    auto* record = static_cast<NnxModel*>(std::calloc(1, sizeof(NnxModel)));
+    std::free(m_nnxModel);
+    m_nnxModel = record;
+    if (m_nnxModel == nullptr) return -1;
+
+    const int64_t maskPixels = int64_t{m_params.maskWidth} * m_params.maskHeight;
+    const int64_t outputPlanes = int64_t{m_params.outputChannels} * maskPixels;
+    if (!ReplaceBuffer(m_smoothHistory, m_smoothLength * maskPixels)) return -1;
+    if (!ReplaceBuffer(m_postPlanes, outputPlanes)) return -1;
+    if (!ReplaceBuffer(m_maskBytes, maskPixels)) return -1;
+    if (!ReplaceBuffer(m_inputTensor, int64_t{m_inputSize})) return -1;
+    if (!ReplaceBuffer(m_outputTensor, outputPlanes)) return -1;
+    if (!ReplaceBuffer(m_keyframe8x, int64_t{m_keyframeWidth} * m_keyframeHeight)) return -1;
+    if (!ReplaceBuffer(m_keyframeMask, int64_t{m_width} * m_height)) return -1;
+    if (!ReplaceBuffer(m_lumaImage, int64_t{m_inputWidth} * m_inputHeight)) return -1;
+    if (m_params.outputChannels == 1) {
+        if (!ReplaceBuffer(m_blurPlane, maskPixels)) return -1;
+    } else {
+        FreeBuffer(m_blurPlane);
+    }
+    return 0;
+}
+
+int32_t ClassIPUPlus::DestroyIPU() {
+    LogPrintf("Start DestroyIPU:NNXRelease() \n");
+    int32_t status = 0;
+    if (m_nnxModel != nullptr) {
+        LogPrintf("release m_nnxModel start\n");
+        status = NNXRelease(m_nnxModel);
+        std::free(m_nnxModel);
+        m_nnxModel = nullptr;
+    }
+    LogPrintf("End DestroyIPU:NNXRelease() \n");
+    return status;
+}
+
+}  // namespace ipu

@@ -1,0 +1,99 @@
+#include <cstring>
+#include <new>
+
+#include "common/bounded_copy.h"
+#include "common/log.h"
+#include "segmenter/class_ipu_plus.h"
+
+namespace {
+
+// Three units in the last place below 1.0: a compared frame counts as
+// unchanged only above this similarity.
+float SimilarityThreshold() {
+    const uint32_t bits = 0x3F7FFFFDu;
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+constexpr float kSkipThreshold = 0.9f;
+constexpr float kUnchanged = 1.0f;
+constexpr float kChanged = 0.0f;
+
+}  // namespace
+
+namespace ipu {
+
+int32_t ClassIPUPlus::FrameProcess(const uint8_t* frame, uint8_t* mask) {
+    if (m_nnxModel == nullptr) {
+        LogPrintf("Model is nullptr");
+        return -1;
+    }
+    // A creation that failed while allocating leaves buffers missing or sized
+    // for another geometry; such a segmenter refuses frames.
+    if (!m_buffersReady) {
+        LogPrintf("Model buffers are not allocated\n");
+        return -1;
+    }
+
+    const ResizeGeometry toInput{m_width, m_height, kNetInputWidth, kNetInputHeight};
+    if (m_frameType == VIDRA_FRAME_RGB24 || m_frameType == VIDRA_FRAME_RGBA32) {
+        const int32_t step = m_frameType == VIDRA_FRAME_RGB24 ? m_rgbStep : m_rgbaStep;
+        if (frame != nullptr) {
+            for (int c = 0; c < 3; ++c)
+                ResizeUcharChannel(frame + c, m_resizedFrame + c, &toInput, step);
+        }
+        if (m_frameType == VIDRA_FRAME_RGB24)
+            PreprocessRGB(m_resizedFrame, m_inputTensor, m_inputWidth, m_inputHeight);
+        else
+            PreprocessRGBA(m_resizedFrame, m_inputTensor, m_inputWidth, m_inputHeight);
+    }
+
+    const uint64_t n = static_cast<uint64_t>(m_keyframeWidth) * m_keyframeHeight;
+    uint8_t* current = new uint8_t[n]();
+    const ResizeGeometry toThumb{m_params.inputWidth, m_params.inputHeight, m_keyframeWidth,
+                                 m_keyframeHeight};
+    ResizeUcharMask(m_lumaImage, current, &toThumb);
+
+    bool forced;
+    if (m_frameCounter >= m_counterPeriod) {
+        m_frameCounter = 0;
+        forced = true;
+    } else {
+        ++m_frameCounter;
+        forced = m_frameCounter % m_keyframeInterval == 0;
+    }
+
+    bool store = forced;
+    float changeScore = kChanged;
+    if (!forced) {
+        const float similarity = CosineSimilarity(m_keyframe8x, current, n);
+        LogPrintf("CosineSimilarity: %f", static_cast<double>(similarity));
+        if (similarity > SimilarityThreshold()) {
+            changeScore = kUnchanged;
+        } else {
+            store = true;  // also when the similarity is not a number
+        }
+    }
+    if (store) {
+        if (BoundedCopy(m_keyframe8x, n, current, n) != kCopyOk)
+            LogPrintf("save keyframe8x failed.");
+        else
+            LogPrintf("save keyframe8x succeeded.");
+    }
+    delete[] current;
+
+    const bool skipped = changeScore > kSkipThreshold;
+    if (!skipped) {
+        LogPrintf("NNXRun start.\n");
+        // A failed run leaves the output as it was; post-processing goes on.
+        NNXRun(m_nnxModel, m_inputTensor, m_outputTensor);
+    }
+    if (PostProcess(m_outputTensor, mask, skipped) != 0) {
+        LogPrintf("RunModel:postprocess error\n");
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace ipu

@@ -1,0 +1,35 @@
+// The algorithm parameter record and the limits this library accepts.
+#ifndef VIDRA_SEGMENTER_SEG_PARAMS_H
+#define VIDRA_SEGMENTER_SEG_PARAMS_H
+
+#include <cstddef>
+
+#include "vidra.h"
+
+// Network input geometry that every record must give: the frame driver always
+// resizes frames to 288 x 160 into a buffer sized for that.
+constexpr int kNetInputWidth = 288;
+constexpr int kNetInputHeight = 160;
+constexpr int kNetInputChannels = 3;
+
+// Size of the connected-component filter's fixed label plane.
+constexpr int kComponentPlaneWidth = 288;
+constexpr int kComponentPlaneHeight = 160;
+
+// The parameter record with the constructor's defaults: kSegParams144x80
+// without a model name (the folder is then searched).
+SegParams DefaultSegParams();
+
+// Copies fields one by one and the model name up to its first NUL (at most
+// capacity - 1 characters, always terminated).
+void CopySegParams(SegParams& to, const SegParams& from);
+
+// Checks a record against what the buffers and stages can hold. Returns
+// nullptr when it is usable, else a short reason for the log.
+const char* SegParamsProblem(const SegParams& params);
+
+// Checks a frame size: both sides at least 2 and 4 * width * height within
+// 32-bit signed range. Returns nullptr when it is usable, else a reason.
+const char* FrameSizeProblem(int width, int height);
+
+#endif
