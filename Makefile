@@ -30,11 +30,13 @@ $(NPM_STAMP): package.json package-lock.json
 	npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
 	@touch $@
 
-# The two segmentation models (converted from the pinned source network) and
-# the small engine test models; each script skips outputs that are up to date.
+# The two segmentation models (converted from the pinned source network), the
+# small engine test models and the test photographs; each script skips
+# outputs that are up to date.
 models: deps
 	$(PYTHON) models/build_models.py --out build/models
 	$(PYTHON) tests/engine/make_test_models.py --out build/models/test
+	$(PYTHON) tests/exports/make_test_frames.py --out build/models/test/frames
 
 build: build-linux build-windows
 

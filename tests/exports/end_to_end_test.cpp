@@ -1,0 +1,114 @@
+// The shared library as a host uses it: public header, real engine, real model.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "ppm.h"
+#include "vidra.h"
+
+namespace {
+
+#if defined(_WIN32)
+const std::string kSeparator = "\\";
+#else
+const std::string kSeparator = "/";
+#endif
+const std::string kModelDir = VIDRA_TEST_MODEL_DIR;
+
+std::string Captured(const std::function<void()>& action) {
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    action();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+// Mean mask value over a box of the frame.
+double BoxMean(const std::vector<uint8_t>& mask, int width, int x0, int y0, int x1, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) sum += mask[static_cast<size_t>(y) * width + x];
+    return sum / ((x1 - x0) * (y1 - y0));
+}
+
+RgbImage LoadFrame(const std::string& name) {
+    RgbImage image;
+    const std::string path = kModelDir + kSeparator + "test" + kSeparator + "frames" + kSeparator + name;
+    EXPECT_TRUE(ReadPpm(path, image)) << path << " (made by `make models`)";
+    return image;
+}
+
+TEST(EndToEnd, MaskCoversThePersonAndAnUnchangedFrameIsSkipped) {
+    const RgbImage photo = LoadFrame("astronaut.ppm");
+    ASSERT_EQ(photo.width, 640);
+    int status = 1;
+    const std::string creation = Captured([&] { status = VidraCreateWithPath(640, 480, 1, kModelDir.c_str()); });
+    ASSERT_EQ(status, 0) << creation;
+    EXPECT_NE(creation.find("model file name: model_144x80_2ch_nosig_sim_f32.tesk.\nNNXPreparePlus start.\n"
+                            "NNXPrepare ret: 0\ng_model.InitIPU ret: 0."),
+              std::string::npos)
+        << creation;
+
+    std::vector<uint8_t> mask(640 * 480, 0xEE), again(640 * 480, 0x11);
+    const std::string first = Captured([&] { status = VidraFrameProcess(nullptr, photo.rgb.data(), mask.data()); });
+    ASSERT_EQ(status, 0);
+    EXPECT_NE(first.find("NNXRun start.\n"), std::string::npos) << first;
+
+    // Face and torso are person, the wall beside the shuttle is background.
+    EXPECT_GT(BoxMean(mask, 640, 240, 60, 320, 140), 200.0);
+    EXPECT_GT(BoxMean(mask, 640, 100, 300, 300, 420), 200.0);
+    EXPECT_LT(BoxMean(mask, 640, 390, 10, 430, 120), 40.0);
+
+    const std::string second = Captured([&] { status = VidraFrameProcess(nullptr, photo.rgb.data(), again.data()); });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(second.rfind("CosineSimilarity: ", 0), 0u) << second;
+    EXPECT_EQ(second.find("NNXRun start."), std::string::npos) << second;
+    EXPECT_EQ(again, mask);
+
+    const std::string destroy = Captured([&] { status = VidraDestroy(); });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(destroy, "SorvaneDestroy!\nStart DestroyIPU:NNXRelease() \nrelease m_nnxModel start\n"
+                       "End DestroyIPU:NNXRelease() \n");
+}
+
+TEST(EndToEnd, FourBytePixelsAndTheOnePlaneModelGiveTheSamePerson) {
+    const RgbImage photo = LoadFrame("messi.ppm");
+    std::vector<uint8_t> rgba(static_cast<size_t>(photo.width) * photo.height * 4, 0x7F);
+    for (size_t i = 0; i < rgba.size() / 4; ++i)
+        for (int c = 0; c < 3; ++c) rgba[i * 4 + c] = photo.rgb[i * 3 + c];
+
+    std::vector<uint8_t> twoPlane(640 * 480), onePlane(640 * 480), fromRgb(640 * 480);
+    int status = 1;
+    Captured([&] {
+        status = VidraCreateWithPath(640, 480, 2, kModelDir.c_str());
+        VidraFrameProcess(nullptr, rgba.data(), twoPlane.data());
+        VidraDestroy();
+    });
+    ASSERT_EQ(status, 0);
+    Captured([&] {
+        status = VidraCreateWithPath(640, 480, 1, kModelDir.c_str());
+        VidraFrameProcess(nullptr, photo.rgb.data(), fromRgb.data());
+        VidraDestroy();
+    });
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(fromRgb, twoPlane);  // the fourth byte is never read
+
+    Captured([&] {
+        status = VidraCreateWithPathPlus(640, 480, 1, kModelDir.c_str(), &kSegParams640x480);
+        VidraFrameProcess(nullptr, photo.rgb.data(), onePlane.data());
+        VidraDestroy();
+    });
+    ASSERT_EQ(status, 0);
+    // Both models see the same person: their masks agree on most pixels.
+    size_t agree = 0, person = 0;
+    for (size_t i = 0; i < onePlane.size(); ++i) {
+        agree += (onePlane[i] >= 128) == (twoPlane[i] >= 128);
+        person += twoPlane[i] >= 128;
+    }
+    EXPECT_GT(agree, onePlane.size() * 9 / 10);
+    EXPECT_GT(person, onePlane.size() / 50);
+}
+
+}  // namespace
