@@ -34,16 +34,23 @@ public:
     RGBPROCESS& operator=(const RGBPROCESS&) = delete;
     virtual ~RGBPROCESS();
 
+    // Every resize routine returns without writing when a size is below 1 and
+    // handles sizes of 1 without reading outside the source: a destination
+    // axis of 1 samples source position 0, a source axis of 1 is replicated.
+
     // One channel of an interleaved image (pixel step `step` in both images);
     // writes only byte (y * dstWidth + x) * step of dst. Halves round up.
+    // Tables that cannot be allocated throw std::bad_alloc before dst is written.
     void ResizeUcharChannel(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry,
                             int32_t step);
 
     // A single-channel plane; rounds to nearest, ties to even. Equal sizes are
-    // a logged bounded copy. Writes only the dstWidth x dstHeight plane.
+    // a logged bounded copy. Writes only the dstWidth x dstHeight plane, also
+    // when dstWidth is not a multiple of four.
     void ResizeUcharMask(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry);
 
-    // Corner-aligned bilinear resize of a float plane, unrounded.
+    // Corner-aligned bilinear resize of a float plane, unrounded. Equal sizes
+    // are a bounded copy (logged on failure); otherwise a null plane is ignored.
     void ResizeFloat(const float* src, float* dst, const ResizeGeometry* geometry);
 
     // Fills indices/weights (2 * (dstWidth + dstHeight) entries each).
@@ -51,7 +58,7 @@ public:
                            int32_t step);
 
     // Destination bytes of columns x .. x+3 of row y, packed in column order
-    // (byte k of the result is column x + k).
+    // (byte k of the result is column x + k); needs x + 3 < dstWidth.
     uint32_t InterpolateFour(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                              int32_t row0, int32_t row1);
 
