@@ -5,7 +5,12 @@
 
 #include <cstdint>
 
-// source and destination: width x height floats, distinct planes.
+// source and destination: width x height floats, distinct planes. The plane
+// is first copied with the bounded copy (a failed copy ends the call); the
+// outermost rows and columns keep their values. Eight pixels per step (AVX).
 void BlurMask(const float* source, float* destination, int32_t width, int32_t height);
+
+// Scalar reference of BlurMask, one pixel at a time.
+void BlurMaskScalar(const float* source, float* destination, int32_t width, int32_t height);
 
 #endif

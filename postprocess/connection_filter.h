@@ -7,8 +7,23 @@
 
 namespace connection {
 
-// FIFO of pixel indices: a singly linked list, one heap node per queued pixel.
-struct PixelQueue;
+// FIFO of pixel indices: a singly linked list, one heap node per queued pixel,
+// released when the pixel leaves (or, after an exception, with the queue).
+struct PixelQueue {
+    struct Node {
+        int32_t index;
+        Node* next;
+    };
+    PixelQueue() = default;
+    PixelQueue(const PixelQueue&) = delete;
+    PixelQueue& operator=(const PixelQueue&) = delete;
+    ~PixelQueue();
+    bool Empty() const { return head == nullptr; }
+    void Push(int32_t index);
+    int32_t Pop();  // the queue must not be empty
+    Node* head = nullptr;
+    Node* tail = nullptr;
+};
 
 class ConnetionFilter {
 public:
@@ -19,6 +34,8 @@ public:
 
     // mask: m_rows x m_cols floats, modified in place. Returns the kept label,
     // 0 when no region was found (or m_rows <= 2), -1 for a null mask.
+    // A queue node that cannot be allocated throws std::bad_alloc with the
+    // mask still unchanged and every node released.
     int32_t KeepLargestComponent(float* mask);
 
     // Labels `index`, then labels and queues its qualifying neighbours;
