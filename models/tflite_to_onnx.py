@@ -79,6 +79,33 @@ def _activation(g, x, act, base):
     raise NotImplementedError(f"fused activation {act}")
 
 
+def _broadcast_spatially(g, operands, shapes, base):
+    """Expands a per-channel 1x1 operand to the other operand's height and width.
+
+    The squeeze-and-excitation blocks multiply a feature map by per-channel
+    gates. ONNX Runtime runs the convolutions in a blocked channel layout, but
+    only element-wise products of equal shapes stay in that layout; a
+    broadcasting Mul makes it reorder the whole feature map out and back in.
+    A nearest-neighbour Resize of the 1x1 gate (an exact copy) keeps the block
+    layout throughout.
+    """
+    (a, b), (sa, sb) = operands, shapes
+    if len(sa) != 4 or len(sb) != 4 or sa[3] != sb[3]:
+        return operands
+    if sa[1:3] == (1, 1) and sb[1:3] != (1, 1):
+        small, big, shape = 0, 1, sb
+    elif sb[1:3] == (1, 1) and sa[1:3] != (1, 1):
+        small, big, shape = 1, 0, sa
+    else:
+        return operands
+    scales = g.const(base + "_gate_scales", np.array([1, 1, shape[1], shape[2]], np.float32))
+    gate = g.node("Resize", [operands[small], "", scales], base + "_gate", mode="nearest",
+                  coordinate_transformation_mode="asymmetric", nearest_mode="floor")
+    out = list(operands)
+    out[small] = gate
+    return out
+
+
 def convert_core(g, model, input_name, first_conv_scale=1.0, final_transpose_signs=None):
     """Emits the network on `input_name` (NCHW, the TFLite input's geometry).
 
@@ -183,6 +210,8 @@ def convert_core(g, model, input_name, first_conv_scale=1.0, final_transpose_sig
                     operands.append(g.const(tensors[i].name, c))
                 else:
                     operands.append(names[i])
+            if kind == "MUL" and len(ins) == 2 and all(i not in consts for i in ins):
+                operands = _broadcast_spatially(g, operands, [tensors[i].shape for i in ins], base)
             y = g.node({"ADD": "Add", "MUL": "Mul", "SUB": "Sub"}[kind], operands, base)
             y = _activation(g, y, op.options["activation"], base)
         elif kind == "MEAN":
