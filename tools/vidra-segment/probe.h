@@ -1,0 +1,28 @@
+// What ffprobe tells about the input's first video stream.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vseg {
+
+struct InputInfo {
+    int width = 0;              // as decoded, after the stream's rotation
+    int height = 0;
+    std::string frameRate;      // "num/den", for the writers
+    double fps = 0.0;
+    long frameCount = -1;       // -1 = unknown (live source, or not countable)
+    bool still = false;         // a single image
+};
+
+// Runs ffprobe on input with the given input arguments. countFrames asks for
+// the number of frames when the container does not state it (one demuxing
+// pass). Returns 0, ENOENT when ffprobe is missing, or -1 with error set.
+int ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
+               bool countFrames, InputInfo& info, std::string& error);
+
+// Reads ffprobe's "key=value" lines (default writer, no wrappers) into info.
+// Exposed for tests. Returns false when width or height is missing.
+bool ParseProbeOutput(const std::string& text, InputInfo& info);
+
+}  // namespace vseg
