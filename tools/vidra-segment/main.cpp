@@ -98,8 +98,12 @@ int Run(const Options& opts) {
     if (width < 4) return Fail(kExitInput, "frames of " + std::to_string(info.width) + " pixels' width are too narrow");
     long total = info.frameCount;  // < 0: unknown, the bar shows a count only
     if (opts.maxFrames > 0 && (total < 0 || opts.maxFrames < total)) total = opts.maxFrames;
-    std::fprintf(stderr, "vidra-segment: %s: %dx%d, %.3g fps, %s frames\n", opts.input.c_str(), info.width,
-                 info.height, info.fps, info.frameCount >= 0 ? std::to_string(info.frameCount).c_str() : "unknown");
+    if (info.still)
+        std::fprintf(stderr, "vidra-segment: %s: %dx%d image\n", opts.input.c_str(), info.width, info.height);
+    else
+        std::fprintf(stderr, "vidra-segment: %s: %dx%d, %.3g fps, %s frames\n", opts.input.c_str(), info.width,
+                     info.height, info.fps,
+                     info.frameCount >= 0 ? std::to_string(info.frameCount).c_str() : "unknown number of");
     if (width != info.width)
         std::fprintf(stderr, "vidra-segment: width %d is not a multiple of 4: the rightmost %d column(s) are cropped (%dx%d)\n",
                      info.width, info.width - width, width, height);

@@ -84,7 +84,9 @@ int Finish(Child& child) {
 }
 
 void Terminate(Child& child) {
-    if (child.pid > 0) kill(child.pid, SIGTERM);
+    // SIGKILL: on SIGTERM ffmpeg would try to finish its output and complain
+    // about the pipe we are closing.
+    if (child.pid > 0) kill(child.pid, SIGKILL);
     Finish(child);
 }
 

@@ -24,7 +24,7 @@ int Spawn(const std::vector<std::string>& argv, Stdio in, Stdio out, Child& chil
 // number when the child was killed, or -1 when there was no child.
 int Finish(Child& child);
 
-// Asks the child to stop (SIGTERM) and waits for it.
+// Stops the child at once and waits for it.
 void Terminate(Child& child);
 
 // Reads exactly n bytes unless the stream ends first; returns the count read.
