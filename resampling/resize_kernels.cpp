@@ -131,10 +131,11 @@ void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTabl
         const float p11 = src1[x1[x]];
         const float v = (p00 * wx0[x]) * wy0 + (p10 * wx1[x]) * wy0 + (p01 * wx0[x]) * wy1 +
                         p11 * (wx1[x] * wy1);
-        // v + 0.5 lies in [0, 256) whenever the weights stay within [-0.5, 1.5],
-        // so the clamp changes nothing there; only downscales by tens of
-        // thousands give border weights large enough for rounding to reach
-        // 256, which then stays 255 instead of wrapping to 0.
+        // At the borders both indices are equal and the weights, one of them
+        // negative, sum to 1: v is the border pixel up to rounding, which
+        // stays far below 0.5 unless a downscale by tens of thousands makes
+        // the weights that large. Only there can v + 0.5 reach 256 (or fall
+        // below 0); the clamp then keeps 255 (0) instead of wrapping.
         dstRow[static_cast<std::ptrdiff_t>(x) * step] = ClampByte(TruncToInt32(v + 0.5f));
     }
 }
