@@ -7,7 +7,10 @@
 
 #include <cstddef>
 
-// Single-precision exp, the scalar reference of the vector routine.
+// Single-precision exp, the scalar reference of the vector routine: within
+// 1 ulp of exp over every float in [-104, 89] (subnormal results rounded
+// once), +inf above about 88.72, 0 below -104 and at -inf, a NaN returned as
+// it came.
 float ExpScalar(float x);
 
 // In place: eight values per step with AVX2, the remainder with ExpScalar.
