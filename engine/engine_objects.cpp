@@ -1,0 +1,57 @@
+#include "engine/engine_objects.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace tesk {
+
+void AlignedBuffer::Allocate(std::size_t bytes) {
+    constexpr std::size_t kAlign = 64;
+    raw_.reset(new unsigned char[bytes + kAlign]);
+    const auto address = reinterpret_cast<std::uintptr_t>(raw_.get());
+    data_ = raw_.get() + ((kAlign - address % kAlign) % kAlign);
+    size_ = bytes;
+    std::memset(data_, 0, bytes);
+}
+
+ort::Env* SharedEnv() {
+    static std::mutex mutex;
+    static ort::Env* env = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    // Errors only: the runtime's log goes to stderr, never to stdout.
+    if (env == nullptr && !ort::Check(ort::CreateEnv(ort::kLogError, "tesk", &env), "runtime environment")) {
+        env = nullptr;
+    }
+    return env;
+}
+
+Model::~Model() {
+    for (InputBinding& b : bindings) {
+        if (b.value != nullptr) ort::ReleaseValue(b.value);
+    }
+    if (session != nullptr) ort::ReleaseSession(session);
+    if (memory != nullptr) ort::ReleaseMemoryInfo(memory);
+}
+
+Result::~Result() {
+    for (ort::Value* v : values) {
+        if (v != nullptr) ort::ReleaseValue(v);
+    }
+}
+
+std::unique_ptr<DescBlock> MakeDescBlock(const std::vector<TensorDesc>& tensors) {
+    auto block = std::make_unique<DescBlock>();
+    for (const TensorDesc& t : tensors) {
+        block->strings.push_back(t.name);
+        block->dim0.push_back(static_cast<std::int32_t>(t.dims.n));
+        block->dim1.push_back(static_cast<std::int32_t>(t.dims.c));
+        block->dim2.push_back(static_cast<std::int32_t>(t.dims.h));
+        block->dim3.push_back(static_cast<std::int32_t>(t.dims.w));
+        block->types.push_back(t.type);
+        block->formats.push_back(t.format);
+    }
+    for (std::string& s : block->strings) block->names.push_back(&s[0]);
+    return block;
+}
+
+}  // namespace tesk
