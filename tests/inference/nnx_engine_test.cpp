@@ -165,6 +165,25 @@ TEST(NnxEngine, TwoOutputsNeedRunPlus) {
     for (int p = 0; p < 16; ++p) EXPECT_NEAR((x[p] + x[16 + p] + x[32 + p]) / 3.0f, mean[p], 1e-6f);
 }
 
+// Standard output carries the library's log lines: neither the wrapper nor
+// the engine (nor the runtime under it) may write there, on success or failure.
+TEST(NnxEngine, NothingReachesStandardOutput) {
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    for (const char* name : {"affine.tesk", "not_onnx.tesk", "bad_sequence.tesk", "bad_format5.tesk", "missing.tesk"}) {
+        for (std::int32_t runType : {0, 2, -1}) {
+            Record r;
+            if (NNXPreparePlus(TestModel(name).c_str(), runType, &r.m) != 0) continue;
+            std::vector<float> x(48), y(48);
+            NNXRun(&r.m, x.data(), y.data());
+            NNXRunPlus(&r.m, {{x.data(), 192}}, {{y.data(), 191}});
+            NNXRunPlus(&r.m, {{x.data(), 192}, {x.data(), 192}}, {{y.data(), 192}});
+        }
+    }
+    std::fflush(stdout);
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+}
+
 // The segmentation models, when the model build has produced them.
 TEST(NnxEngine, SegmentationModelsRunOnCallerThreadAndThreaded) {
     const std::string small = std::string(VIDRA_TEST_MODEL_DIR) + "/model_144x80_2ch_nosig_sim_f32.tesk";
