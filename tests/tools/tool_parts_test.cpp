@@ -264,9 +264,14 @@ TEST(LogCapture, HandsBackEachCallsTextAndKeepsAll) {
     rmdir(dir);
 }
 
-TEST(LogCapture, RefusesUnwritableLog) {
+TEST(LogCapture, RefusesUnwritableLogButStillHidesStdout) {
     LogCapture log;
     EXPECT_NE(log.Start("/nonexistent-dir/x/log.txt"), "");
+    struct stat out, null;
+    ASSERT_EQ(fstat(STDOUT_FILENO, &out), 0);
+    ASSERT_EQ(stat("/dev/null", &null), 0);
+    EXPECT_EQ(out.st_rdev, null.st_rdev);
+    log.Stop(true);
 }
 
 // ---- timing and summary ---------------------------------------------------

@@ -13,28 +13,39 @@ namespace vseg {
 
 LogCapture::~LogCapture() { Stop(); }
 
+void DiscardStdout() {
+    std::fflush(stdout);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+}
+
 std::string LogCapture::Start(const std::string& logPath) {
+    // Whatever fails below, fd 1 no longer reaches the real standard output.
+    std::fflush(stdout);
+    savedStdout_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    DiscardStdout();
+    started_ = true;
+
     if (!logPath.empty()) {
         logFd_ = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (logFd_ < 0) return "cannot write the log file '" + logPath + "': " + std::strerror(errno);
     }
     const char* dir = std::getenv("TMPDIR");
     std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/vidra-segment-log-XXXXXX";
+    // O_APPEND on the shared open file: after each truncation the library's
+    // next write lands at offset 0 again.
     tempFd_ = mkostemp(&pattern[0], O_CLOEXEC | O_APPEND);
     if (tempFd_ < 0) return "cannot make a temporary file in " + pattern + ": " + std::strerror(errno);
     unlink(pattern.c_str());
-
-    std::fflush(stdout);
-    savedStdout_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-    // O_APPEND on the shared open file: after each truncation the library's
-    // next write lands at offset 0 again.
     if (dup2(tempFd_, STDOUT_FILENO) < 0) return std::string("cannot redirect standard output: ") + std::strerror(errno);
-    started_ = true;
     return "";
 }
 
 std::string LogCapture::Drain() {
-    if (!started_) return "";
+    if (tempFd_ < 0) return "";
     std::fflush(stdout);
     std::string text;
     char chunk[4096];
@@ -59,11 +70,7 @@ void LogCapture::Stop(bool restore) {
     } else if (logFd_ >= 0) {
         dup2(logFd_, STDOUT_FILENO);
     } else {
-        int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            close(null);
-        }
+        DiscardStdout();
     }
     CloseFd(savedStdout_);
     CloseFd(tempFd_);

@@ -12,7 +12,8 @@ namespace vseg {
 class LogCapture {
 public:
     ~LogCapture();
-    // logPath "" = discard. Returns "" or an error message.
+    // logPath "" = discard. Returns "" or an error message; either way fd 1
+    // no longer reaches the real standard output.
     std::string Start(const std::string& logPath);
     // Flushes stdout and returns what was written since the last call.
     std::string Drain();
@@ -28,6 +29,10 @@ private:
     off_t readOffset_ = 0;
     bool started_ = false;
 };
+
+// Points fd 1 at /dev/null: for exits before a capture starts. (The library
+// logs again while it unloads, after main returns.)
+void DiscardStdout();
 
 // How one frame went, read from what the library logged while processing it:
 // the keyframe test logs its similarity, and a frame that runs the network

@@ -65,6 +65,10 @@ struct Output {
 
 int Run(const Options& opts) {
     InstallSignals();
+    // From here on, fd 1 carries only the library's log.
+    LogCapture log;
+    std::string logError = log.Start(opts.logFile);
+    if (!logError.empty()) return Fail(kExitFailure, logError);
 
     const bool remove = opts.background == BackgroundMode::Remove;
     Output composite{opts.output, remove ? PixelFormat::Rgba : PixelFormat::Rgb, {}, {}};
@@ -81,11 +85,6 @@ int Run(const Options& opts) {
         return Fail(kExitInput, "background image not found: '" + opts.backgroundImage + "'");
     if (opts.output.empty() && opts.mask.empty())
         std::fprintf(stderr, "vidra-segment: no --output or --mask given: frames are segmented and timed only\n");
-
-    // From here on, fd 1 carries only the library's log.
-    LogCapture log;
-    std::string logError = log.Start(opts.logFile);
-    if (!logError.empty()) return Fail(kExitFailure, logError);
 
     InputInfo info;
     std::string probeError;
@@ -244,9 +243,11 @@ int main(int argc, char** argv) {
     std::string error = ParseOptions(argc, argv, opts);
     if (opts.help) {
         std::fputs(UsageText("vidra-segment", VIDRA_DEFAULT_MODEL_DIR).c_str(), stdout);
+        DiscardStdout();
         return kExitOk;
     }
     if (!error.empty()) {
+        DiscardStdout();
         std::fprintf(stderr, "vidra-segment: %s\nTry 'vidra-segment --help'.\n", error.c_str());
         return kExitUsage;
     }
