@@ -59,10 +59,8 @@ TEST(NnxEngine, PrepareRunAndReleaseOnEveryRunType) {
 }
 
 TEST(NnxEngine, UnusableModelsFailPreparation) {
-    const std::string cases[] = {TestModel("empty.tesk"),       TestModel("truncated.tesk"),
-                                 TestModel("not_onnx.tesk"),    TestModel("bad_rank5.tesk"),
-                                 TestModel("bad_dynamic.tesk"), TestModel("bad_int64.tesk"),
-                                 TestModel("bad_sequence.tesk"), TestModel("bad_format.tesk"),
+    // The engine's own tests go through every refusal; a few reach it through the wrapper.
+    const std::string cases[] = {TestModel("empty.tesk"), TestModel("not_onnx.tesk"), TestModel("bad_sequence.tesk"),
                                  std::string(VIDRA_TEST_MODEL_DIR) + "/test"};
     std::vector<float> x(48), y(48);
     for (const std::string& path : cases) {
