@@ -5,7 +5,9 @@
 // Data type codes and their element sizes: 0 float32 (4), 1 float16 (2),
 // 2 int32 (4), 3 uint32 (4), 4 uint8 (1), 5 int8 (1).
 // Format codes: 0 planar (NCHW), 1 interleaved (NHWC); 2, 5 and 7 are layouts
-// that TransformDataTypeAndFormat converts (see engine/README.md).
+// that TransformDataTypeAndFormat converts (see engine/README.md). The four
+// dimensions of a tensor are always its logical sizes N, C, H, W; the format
+// says how the elements lie in memory.
 #ifndef VIDRA_INFERENCE_ENGINE_API_H
 #define VIDRA_INFERENCE_ENGINE_API_H
 
@@ -27,7 +29,7 @@ enum TeskDataType : int32_t {
     kTeskFloat32 = 0, kTeskFloat16 = 1, kTeskInt32 = 2, kTeskUint32 = 3, kTeskUint8 = 4, kTeskInt8 = 5
 };
 enum TeskDataFormat : int32_t {
-    kTeskPlanar = 0, kTeskInterleaved = 1
+    kTeskPlanar = 0, kTeskInterleaved = 1, kTeskInterleavedPad4 = 2, kTeskBlocked4 = 5, kTeskPlanarTransposed = 7
 };
 
 // Loads the model file and writes both handles (zero on failure).
@@ -45,7 +47,9 @@ TESK_API int32_t CreateOutputTensorDesc(uint64_t resultHandle, int32_t* count, c
                                         int32_t** dim0, int32_t** dim1, int32_t** dim2, int32_t** dim3,
                                         int32_t** dataTypes, int32_t** dataFormats);
 
-// Runs the model on the caller's input buffers; outputs stay in engine storage.
+// Runs the model on the caller's input buffers, matched to the model's inputs
+// by name; a float16 input may be given as float32 (type 0). Outputs stay in
+// engine storage (zero-filled when the run fails). reserved is ignored.
 TESK_API int32_t RunModelWithType(uint64_t modelHandle, uint64_t resultHandle, int32_t inputCount,
                                   char** inputNames, const int32_t* inputTypes, void** inputData,
                                   void* reserved);
