@@ -63,7 +63,7 @@ ffmpeg -v error -nostdin -y -loop 1 -framerate 15 -i "$astronaut" \
 : >"$out/summaries.txt"
 segment "webcam clip, blurred background" "$clip" \
     -o "$out/webcam_blur.mp4" -m "$out/webcam_mask.mp4" --log "$out/webcam.log"
-segment "webcam clip, background replaced by basketball1.png" "$clip" --max-frames 45 \
+segment "webcam clip, background replaced by basketball1.png" "$clip" \
     --background "$(photo basketball1.png)" -o "$out/webcam_replaced.mp4"
 
 for name in basketball1.png basketball2.png messi5.jpg; do
