@@ -51,6 +51,7 @@ TEST(Creation, RefusesBadArgumentsWithoutChangingTheSegmenter) {
     wide.inputWidth = 320;
     SegParams bigOutput = kSegParams144x80;
     bigOutput.outputWidth = 400;
+    bigOutput.outputHeight = 160;
     SegParams ccl = kSegParams640x480;
     ccl.ConnectedComponentLabeling = true;
     SegParams huge = kSegParams144x80;
