@@ -5,8 +5,10 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
+import time
 import unittest
 
 ASTRONAUT = "/usr/lib/python3/dist-packages/skimage/data/astronaut.png"
@@ -182,6 +184,33 @@ class ToolTest(unittest.TestCase):
         info = probe(out)
         self.assertEqual(info["nb_read_frames"], "4")
         self.assertEqual(info.get("TAG:alpha_mode", info.get("TAG:ALPHA_MODE")), "1")
+
+    # -- live sources ------------------------------------------------------------
+
+    def test_live_source_stops_at_max_frames(self):
+        out = work("live.mp4")
+        r = self.tool("--input-format", "lavfi", "--max-frames", "6", "-o", out, "testsrc2=size=322x240:rate=10")
+        err = r.stderr.decode()
+        self.assertEqual(r.returncode, 0, err)
+        self.assertIn("unknown number of frames", err)
+        self.assertEqual(summary_of(err)[0], 6)
+        self.assertEqual(probe(out)["nb_read_frames"], "6")
+
+    def test_live_source_ends_cleanly_on_ctrl_c(self):
+        out, mask = work("live-int.mkv"), work("live-int-mask.mkv")
+        p = subprocess.Popen([ARGS.tool, "--input-format", "lavfi", "-o", out, "-m", mask,
+                              "testsrc2=size=160x120:rate=30"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(3)
+        p.send_signal(signal.SIGINT)
+        stdout, stderr = p.communicate(timeout=60)
+        err = stderr.decode()
+        self.assertEqual(p.returncode, 0, err)
+        self.assertEqual(stdout, b"")
+        self.assertIn("interrupted", err)
+        frames = summary_of(err)[0]
+        self.assertGreater(frames, 0)
+        for path in (out, mask):  # every processed frame reached both files
+            self.assertEqual(probe(path)["nb_read_frames"], str(frames))
 
     # -- stills, checked pixel by pixel ------------------------------------------------
 
