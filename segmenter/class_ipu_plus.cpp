@@ -19,6 +19,13 @@ bool ReplaceBuffer(T*& member, int64_t count) {
     return fresh != nullptr;
 }
 
+// Element count of tensor i of a descriptor set, in 64 bits.
+int64_t TensorElements(const int32_t* d0, const int32_t* d1, const int32_t* d2, const int32_t* d3, int i) {
+    return int64_t{d0[i]} * d1[i] * d2[i] * d3[i];
+}
+
+bool IsFloatType(int32_t type) { return type == 0 || type == 1; }  // float16 arrives as float32
+
 template <typename T>
 void FreeBuffer(T*& member) {
     delete[] member;
@@ -60,7 +67,26 @@ int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
     m_smoothReady = 0;
     m_smoothIndex = 0;
     LogPrintf("ModelInit:Start Model Init\n");
-    return LoadModel(std::move(modelPath));
+    const int32_t status = LoadModel(std::move(modelPath));
+    if (status == 0 && !ModelFitsBuffers()) {
+        // The run copies the whole output into m_outputTensor: a model that
+        // does not match the parameters would write past it. Released, the
+        // record refuses every run.
+        LogPrintf("ModelInit: model tensors do not match the parameters\n");
+        NNXRelease(m_nnxModel);
+        return -1;
+    }
+    return status;
+}
+
+bool ClassIPUPlus::ModelFitsBuffers() const {
+    const NnxModel& m = *m_nnxModel;
+    if (m.inputCount != 1 || m.outputCount != 1) return false;
+    const int64_t outputElements =
+        int64_t{m_params.outputChannels} * m_params.outputWidth * m_params.outputHeight;
+    return IsFloatType(m.inputDataTypes[0]) && IsFloatType(m.outputDataTypes[0]) &&
+           TensorElements(m.inputDim0, m.inputDim1, m.inputDim2, m.inputDim3, 0) == m_inputSize &&
+           TensorElements(m.outputDim0, m.outputDim1, m.outputDim2, m.outputDim3, 0) == outputElements;
 }
 
 int32_t ClassIPUPlus::AllocateBuffers() {

@@ -111,4 +111,24 @@ TEST(EndToEnd, FourBytePixelsAndTheOnePlaneModelGiveTheSamePerson) {
     EXPECT_GT(person, onePlane.size() / 50);
 }
 
+TEST(EndToEnd, AModelThatDoesNotMatchTheParametersIsRefused) {
+    // The one-plane 640x480 model under the two-plane 144x80 record would
+    // write four times past the output buffer.
+    SegParams params = kSegParams144x80;
+    std::snprintf(params.modelName, sizeof params.modelName, "%s", kSegParams640x480.modelName);
+    int status = 0;
+    const std::string creation = Captured([&] { status = VidraCreateWithPathPlus(640, 480, 1, kModelDir.c_str(), &params); });
+    EXPECT_EQ(status, -1);
+    EXPECT_NE(creation.find("NNXPrepare ret: 0\nModelInit: model tensors do not match the parameters\n"
+                            "g_model.InitIPU ret: -1."),
+              std::string::npos)
+        << creation;
+    const RgbImage photo = LoadFrame("astronaut.ppm");
+    std::vector<uint8_t> mask(640 * 480);
+    Captured([&] { status = VidraFrameProcess(nullptr, photo.rgb.data(), mask.data()); });
+    EXPECT_EQ(status, 0);  // the run is refused; the mask follows from an empty output
+    Captured([&] { status = VidraDestroy(); });
+    EXPECT_EQ(status, -1);
+}
+
 }  // namespace
