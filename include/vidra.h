@@ -81,12 +81,12 @@ typedef struct NnxModel {
     uint64_t resultHandle;       /* engine result handle */
     int32_t inputCount;
     char** inputNames;
-    int32_t* inputDim0;          /* dimensions of each input, in its own layout order */
+    int32_t* inputDim0;          /* logical dimensions N, C, H, W of each input */
     int32_t* inputDim1;
     int32_t* inputDim2;
     int32_t* inputDim3;
     int32_t* inputDataTypes;     /* 0 float32, 1 float16, 2 int32, 3 uint32, 4 uint8, 5 int8 */
-    int32_t* inputDataFormats;   /* 0 planar NCHW, 1 interleaved NHWC (see engine README) */
+    int32_t* inputDataFormats;   /* memory layout: 0 planar NCHW, 1 interleaved NHWC (engine/README.md) */
     void** inputData;            /* rewritten by every run with the caller's input pointers */
     int32_t outputCount;
     char** outputNames;
