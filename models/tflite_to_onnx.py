@@ -68,6 +68,25 @@ def same_pads(in_size, kernel, stride, dilation=1):
     return total // 2, total - total // 2
 
 
+def _conv(g, x, w, ins, const_f32, o, in_shape, base, group, scale):
+    """A TFLite (depthwise) convolution as an ONNX Conv; w is already OIHW.
+
+    TFLite's SAME padding puts the odd pixel after, so the pads are explicit.
+    """
+    b = const_f32(ins[2]) if len(ins) > 2 and ins[2] >= 0 else np.zeros(w.shape[0], np.float32)
+    if scale is not None:
+        w = w * np.float32(scale)
+    pads = [0, 0, 0, 0]
+    if o["padding"] == "SAME":
+        pt, pb = same_pads(in_shape[1], w.shape[2], o["stride_h"], o["dilation_h"])
+        pl, pr = same_pads(in_shape[2], w.shape[3], o["stride_w"], o["dilation_w"])
+        pads = [pt, pl, pb, pr]
+    y = g.node("Conv", [x, g.const(base + "_w", w), g.const(base + "_b", b)], base,
+               kernel_shape=list(w.shape[2:]), strides=[o["stride_h"], o["stride_w"]],
+               dilations=[o["dilation_h"], o["dilation_w"]], pads=pads, group=group)
+    return _activation(g, y, o["activation"], base)
+
+
 def _activation(g, x, act, base):
     if act == "NONE":
         return x
@@ -155,39 +174,13 @@ def convert_core(g, model, input_name, first_conv_scale=1.0, final_transpose_sig
         x = names[ins[0]]
         in_shape = tensors[ins[0]].shape
         if kind == "CONV_2D":
-            o = op.options
-            w = const_f32(ins[1])  # OHWI
-            b = const_f32(ins[2]) if len(ins) > 2 and ins[2] >= 0 else np.zeros(w.shape[0], np.float32)
-            w = w.transpose(0, 3, 1, 2)  # OIHW
-            if ins[0] == model.inputs[0]:
-                w = w * np.float32(first_conv_scale)
-            pads = [0, 0, 0, 0]
-            if o["padding"] == "SAME":
-                pt, pb = same_pads(in_shape[1], w.shape[2], o["stride_h"], o["dilation_h"])
-                pl, pr = same_pads(in_shape[2], w.shape[3], o["stride_w"], o["dilation_w"])
-                pads = [pt, pl, pb, pr]
-            y = g.node("Conv", [x, g.const(base + "_w", w), g.const(base + "_b", b)], base,
-                       kernel_shape=list(w.shape[2:]), strides=[o["stride_h"], o["stride_w"]],
-                       dilations=[o["dilation_h"], o["dilation_w"]], pads=pads, group=1)
-            y = _activation(g, y, o["activation"], base)
+            w = const_f32(ins[1]).transpose(0, 3, 1, 2)  # OHWI -> OIHW
+            y = _conv(g, x, w, ins, const_f32, op.options, in_shape, base, group=1,
+                      scale=first_conv_scale if ins[0] == model.inputs[0] else None)
         elif kind == "DEPTHWISE_CONV_2D":
-            o = op.options
-            w = const_f32(ins[1])  # 1, H, W, C*mult
-            cin = in_shape[3]
-            cout = w.shape[3]
-            b = const_f32(ins[2]) if len(ins) > 2 and ins[2] >= 0 else np.zeros(cout, np.float32)
-            w = w.transpose(3, 0, 1, 2)  # C*mult, 1, H, W
-            if ins[0] == model.inputs[0]:
-                w = w * np.float32(first_conv_scale)
-            pads = [0, 0, 0, 0]
-            if o["padding"] == "SAME":
-                pt, pb = same_pads(in_shape[1], w.shape[2], o["stride_h"], o["dilation_h"])
-                pl, pr = same_pads(in_shape[2], w.shape[3], o["stride_w"], o["dilation_w"])
-                pads = [pt, pl, pb, pr]
-            y = g.node("Conv", [x, g.const(base + "_w", w), g.const(base + "_b", b)], base,
-                       kernel_shape=list(w.shape[2:]), strides=[o["stride_h"], o["stride_w"]],
-                       dilations=[o["dilation_h"], o["dilation_w"]], pads=pads, group=cin)
-            y = _activation(g, y, o["activation"], base)
+            w = const_f32(ins[1]).transpose(3, 0, 1, 2)  # 1, H, W, C*mult -> C*mult, 1, H, W
+            y = _conv(g, x, w, ins, const_f32, op.options, in_shape, base, group=in_shape[3],
+                      scale=first_conv_scale if ins[0] == model.inputs[0] else None)
         elif kind == "RELU":
             y = g.node("Relu", [x], base)
         elif kind == "RELU6":
