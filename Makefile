@@ -53,7 +53,9 @@ test: test-linux test-windows
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)
 
+# The Wine prefix is made once, before tests start in parallel.
 test-windows: build-windows
+	@cmake/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 	ctest --preset windows -j $(JOBS)
 
 demo: build-linux
