@@ -1,0 +1,262 @@
+// The resize routines: worked examples, and the vector paths against their
+// scalar kernels and the per-pixel formulas below, bit for bit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "resampling/resize_kernels.h"
+#include "resampling/rgb_process.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Floats = std::vector<float>;
+namespace k = rgbproc::kernels;
+constexpr uint8_t kCanary = 0xA5;
+constexpr float kFloatCanary = -12345.0f;
+
+int Uniform(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+std::string Where(const ResizeGeometry& g) {
+    return std::to_string(g.srcWidth) + "x" + std::to_string(g.srcHeight) + "->" +
+           std::to_string(g.dstWidth) + "x" + std::to_string(g.dstHeight);
+}
+
+bool SameBits(const Floats& a, const Floats& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+// Noise, black and white, or coarse levels, so that flat and busy areas occur.
+Bytes RandomBytes(std::mt19937& rng, size_t n) {
+    const int mode = Uniform(rng, 0, 2);
+    Bytes v(n);
+    for (auto& b : v) {
+        b = static_cast<uint8_t>(mode == 0 ? Uniform(rng, 0, 255) : mode == 1 ? Uniform(rng, 0, 1) * 255
+                                                                               : Uniform(rng, 0, 15) * 16);
+    }
+    return v;
+}
+
+// Pixel centres mapped onto the source, neighbours clamped to it.
+struct Sample { int lo, hi; float w0, w1; };
+Sample AxisSample(int S, int D, int i) {
+    if (D == 1) return {0, 0, 1.0f, 0.0f};
+    const float scale = static_cast<float>(S - 1) / static_cast<float>(D - 1);
+    const float f = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
+    const int lo = std::clamp(static_cast<int>(f), 0, S - 1);
+    const int hi = std::clamp(static_cast<int>(f + 1.0f), 0, S - 1);
+    return {lo, hi, 1.0f - (f - lo), f - lo};
+}
+
+// Byte (y * dstWidth + x) * step of the channel resize (halves up) or of the
+// mask resize (step 1, ties to even, its own weight arrangement).
+void Reference8(const uint8_t* src, const ResizeGeometry& g, int step, bool mask, uint8_t* dst) {
+    for (int y = 0; y < g.dstHeight; ++y) {
+        for (int x = 0; x < g.dstWidth; ++x) {
+            const Sample ry = AxisSample(g.srcHeight, g.dstHeight, y), rx = AxisSample(g.srcWidth, g.dstWidth, x);
+            const auto px = [&](int r, int c) { return static_cast<float>(src[(r * g.srcWidth + c) * step]); };
+            const float p00 = px(ry.lo, rx.lo), p10 = px(ry.lo, rx.hi);
+            const float p01 = px(ry.hi, rx.lo), p11 = px(ry.hi, rx.hi);
+            const float a = ry.w0 * rx.w0, b = rx.w0 - a;
+            const float v = mask ? std::nearbyint(((p10 * (ry.w0 - a) + p00 * a) + p01 * b) + p11 * (ry.w1 - b))
+                                 : (p00 * rx.w0) * ry.w0 + (p10 * rx.w1) * ry.w0 + (p01 * rx.w0) * ry.w1 +
+                                       p11 * (rx.w1 * ry.w1) + 0.5f;
+            dst[(y * g.dstWidth + x) * step] = static_cast<uint8_t>(std::clamp(static_cast<int>(v), 0, 255));
+        }
+    }
+}
+
+// Corner-aligned: destination i samples source i * (S - 1) / (D - 1).
+void ReferenceFloat(const float* src, const ResizeGeometry& g, float* dst) {
+    const auto axis = [](int S, int D, int i, int& lo, int& next) {
+        const float f = D > 1 ? static_cast<float>(i) * (static_cast<float>(S - 1) / static_cast<float>(D - 1))
+                              : 0.0f;
+        lo = std::min(static_cast<int>(f), std::max(S - 2, 0));
+        next = S > 1 ? 1 : 0;
+        return f - lo;
+    };
+    for (int y = 0; y < g.dstHeight; ++y) {
+        for (int x = 0; x < g.dstWidth; ++x) {
+            int yi, ny, xi, nx;
+            const float ay = axis(g.srcHeight, g.dstHeight, y, yi, ny);
+            const float ax = axis(g.srcWidth, g.dstWidth, x, xi, nx);
+            const float* r0 = src + yi * g.srcWidth;
+            const float* r1 = r0 + ny * g.srcWidth;
+            dst[y * g.dstWidth + x] = (ax * r0[xi + nx]) * (1.0f - ay) + ((1.0f - ax) * r0[xi]) * (1.0f - ay) +
+                                      (ay * r1[xi]) * (1.0f - ax) + (ax * ay) * r1[xi + nx];
+        }
+    }
+}
+
+Bytes Resize8(const Bytes& src, ResizeGeometry g, bool mask) {
+    rgbproc::RGBPROCESS p;
+    Bytes dst(static_cast<size_t>(g.dstWidth) * g.dstHeight, kCanary);
+    if (mask) p.ResizeUcharMask(src.data(), dst.data(), &g);
+    else p.ResizeUcharChannel(src.data(), dst.data(), &g, 1);
+    return dst;
+}
+
+Bytes TwoRows(const Bytes& row) {
+    Bytes both(row);
+    both.insert(both.end(), row.begin(), row.end());
+    return both;
+}
+
+}  // namespace
+
+// The vector table builder (sixteen positions per step) against the scalar one.
+TEST(BuildResizeTables, VectorMatchesScalarBitForBit) {
+    std::mt19937 rng(1234);
+    rgbproc::RGBPROCESS p;
+    for (int iter = 0; iter < 4000; ++iter) {
+        const int hi = iter % 4 == 0 ? 5000 : 40;
+        const ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, 40), Uniform(rng, 1, hi), Uniform(rng, 1, 40)};
+        const int step = Uniform(rng, 1, 4);
+        const size_t n = 2 * (g.dstWidth + g.dstHeight);
+        std::vector<int32_t> vi(n, -7), si(n, -7);
+        Floats vw(n, -7.0f), sw(n, -7.0f);
+        p.BuildResizeTables(vi.data(), vw.data(), &g, step);
+        k::BuildResizeTablesScalar(si.data(), sw.data(), &g, step);
+        ASSERT_EQ(vi, si) << Where(g);
+        ASSERT_TRUE(SameBits(vw, sw)) << Where(g);
+    }
+}
+
+TEST(ResizeUchar, WorkedExamplesCopyAndNull) {
+    const struct { ResizeGeometry g; Bytes src, channel, mask; } cases[] = {
+        // Positions 0.5, 2.5, 4.5, 6.5: halves round up in the channel, to even in the mask.
+        {{7, 2, 4, 2}, TwoRows({0, 253, 0, 253, 0, 253, 9}), TwoRows({127, 127, 127, 9}),
+         TwoRows({126, 126, 126, 9})},
+        // The enlarged row never reaches the last source value.
+        {{2, 2, 4, 2}, TwoRows({0, 255}), TwoRows({0, 0, 85, 170}), TwoRows({0, 0, 85, 170})},
+        // Halving the width copies source columns 1 and 3.
+        {{4, 3, 2, 3}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {2, 4, 6, 8, 10, 12}, {2, 4, 6, 8, 10, 12}},
+        // Border weights in the tens of thousands: white stays 255 instead of wrapping to 0.
+        {{65823, 2, 2, 2}, Bytes(65823 * 2, 255), Bytes(4, 255), Bytes(4, 255)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Resize8(c.src, c.g, false), c.channel) << Where(c.g);
+        EXPECT_EQ(Resize8(c.src, c.g, true), c.mask) << Where(c.g);
+    }
+
+    // Equal sizes copy, the channel with a pixel step; only a mask copy is logged.
+    std::mt19937 rng(7);
+    const Bytes frame = RandomBytes(rng, 9 * 5 * 3);
+    Bytes same(frame.size(), kCanary);
+    rgbproc::RGBPROCESS p;
+    const ResizeGeometry eq{9, 5, 9, 5}, up{9, 5, 12, 7}, empty{9, 5, 0, 3};
+    for (int c = 0; c < 3; ++c) p.ResizeUcharChannel(frame.data() + c, same.data() + c, &eq, 3);
+    EXPECT_EQ(same, frame);
+    Bytes untouched(12 * 7, kCanary);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Resize8(frame, eq, true), Bytes(frame.begin(), frame.begin() + 45));
+    // A null plane or an empty size: nothing written.
+    p.ResizeUcharMask(nullptr, untouched.data(), &eq);
+    p.ResizeUcharMask(nullptr, untouched.data(), &up);
+    p.ResizeUcharMask(frame.data(), nullptr, &up);
+    p.ResizeUcharMask(frame.data(), untouched.data(), &empty);
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ResizeUcharMask copy succeeded");
+    p.ResizeUcharChannel(nullptr, untouched.data(), &up, 1);
+    p.ResizeUcharChannel(frame.data(), nullptr, &up, 1);
+    p.ResizeUcharChannel(frame.data(), untouched.data(), &empty, 1);
+    EXPECT_EQ(untouched, Bytes(12 * 7, kCanary));
+}
+
+// Thousands of geometries, the first the camera frame to the network input:
+// up and down, sizes of 1, widths not a multiple of 4, pixel steps 1 to 4.
+// The guard bytes after each plane and between channels must stay untouched.
+TEST(ResizeUchar, VectorMatchesScalarAndReference) {
+    std::mt19937 rng(99);
+    rgbproc::RGBPROCESS p;
+    for (int iter = 0; iter < 3000; ++iter) {
+        const int hi = iter % 20 == 0 ? 300 : 24;
+        ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi)};
+        int step = Uniform(rng, 1, 4);
+        if (iter == 0) g = {640, 480, 288, 160}, step = 4;
+        const int ch = Uniform(rng, 0, step - 1);
+        const Bytes src = RandomBytes(rng, static_cast<size_t>(g.srcWidth) * g.srcHeight * step);
+        const size_t plane = static_cast<size_t>(g.dstWidth) * g.dstHeight;
+        Bytes vec(plane * step + 4, kCanary), sca(vec), expect(vec);
+        p.ResizeUcharChannel(src.data() + ch, vec.data() + ch, &g, step);
+        Reference8(src.data() + ch, g, step, false, expect.data() + ch);
+        std::vector<int32_t> idx(2 * (g.dstWidth + g.dstHeight));
+        Floats wts(idx.size());
+        k::BuildResizeTablesScalar(idx.data(), wts.data(), &g, step);
+        const rgbproc::ResizeTables t{idx.data(), wts.data(), g.dstWidth, g.dstHeight};
+        for (int y = 0; y < g.dstHeight; ++y) {
+            k::ChannelRowScalar(src.data() + ch + t.y0()[y] * g.srcWidth, src.data() + ch + t.y1()[y] * g.srcWidth,
+                                t, y, step, 0, g.dstWidth, sca.data() + ch + y * g.dstWidth * step);
+        }
+        ASSERT_EQ(vec, expect) << Where(g) << " step " << step;
+        ASSERT_EQ(vec, sca) << Where(g) << " step " << step;
+
+        if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
+        Bytes mvec(plane + 4, kCanary), msca(mvec), mexp(mvec);
+        p.ResizeUcharMask(src.data(), mvec.data(), &g);
+        Reference8(src.data(), g, 1, true, mexp.data());
+        k::BuildResizeTablesScalar(idx.data(), wts.data(), &g, 1);
+        k::ResizeMaskScalar(t, src.data(), msca.data(), g.srcWidth);
+        ASSERT_EQ(mvec, mexp) << Where(g);
+        ASSERT_EQ(mvec, msca) << Where(g);
+    }
+}
+
+TEST(ResizeFloat, WorkedExamplesCopyAndNull) {
+    const struct { ResizeGeometry g; Floats src, row; } cases[] = {
+        {{2, 2, 4, 2}, {0, 1, 0, 1}, {0, 1.0f / 3, 2.0f / 3, 1}},
+        {{3, 3, 5, 3}, {0, 0.5f, 1, 0, 0.5f, 1, 0, 0.5f, 1}, {0, 0.25f, 0.5f, 0.75f, 1}},
+    };
+    rgbproc::RGBPROCESS p;
+    for (const auto& c : cases) {
+        Floats out(c.g.dstWidth * c.g.dstHeight, kFloatCanary);
+        p.ResizeFloat(c.src.data(), out.data(), &c.g);
+        for (size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], c.row[i % c.row.size()], 1e-6f) << Where(c.g);
+    }
+
+    const Floats src = {0.5f, -3, 7, 1e-3f, 2, 8};
+    const ResizeGeometry eq{3, 2, 3, 2}, up{3, 2, 2, 2}, empty{3, 2, 0, 2};
+    Floats same(6, kFloatCanary), untouched(4, kFloatCanary);
+    p.ResizeFloat(src.data(), same.data(), &eq);
+    EXPECT_EQ(same, src);
+    p.ResizeFloat(nullptr, untouched.data(), &up);
+    p.ResizeFloat(src.data(), nullptr, &up);
+    p.ResizeFloat(src.data(), untouched.data(), &empty);
+    EXPECT_EQ(untouched, Floats(4, kFloatCanary));
+    testing::internal::CaptureStdout();
+    p.ResizeFloat(nullptr, same.data(), &eq);  // the failed bounded copy zero-fills
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ResizeFloat failed, copy failed 22");
+}
+
+// Thousands of geometries, the first the mask back to the network size.
+TEST(ResizeFloat, VectorMatchesScalarAndReference) {
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<float> logit(-8.0f, 8.0f);
+    rgbproc::RGBPROCESS p;
+    for (int iter = 0; iter < 3000; ++iter) {
+        const int hi = iter % 20 == 0 ? 400 : 30;
+        ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi)};
+        if (iter == 0) g = {144, 80, 288, 160};
+        if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
+        Floats src(static_cast<size_t>(g.srcWidth) * g.srcHeight);
+        for (auto& f : src) f = logit(rng);
+        Floats vec(static_cast<size_t>(g.dstWidth) * g.dstHeight + 4, kFloatCanary), sca(vec), expect(vec);
+        p.ResizeFloat(src.data(), vec.data(), &g);
+        ReferenceFloat(src.data(), g, expect.data());
+        const k::FloatAxis cols = k::MakeFloatAxis(g.srcWidth, g.dstWidth);
+        const k::FloatAxis rows = k::MakeFloatAxis(g.srcHeight, g.dstHeight);
+        for (int y = 0; y < g.dstHeight; ++y) {
+            const k::FloatRow row = k::MakeFloatRow(src.data(), g.srcWidth, rows, y);
+            k::FloatRowScalar(row, cols, 0, g.dstWidth, sca.data() + y * g.dstWidth);
+        }
+        ASSERT_TRUE(SameBits(vec, expect)) << Where(g);
+        ASSERT_TRUE(SameBits(vec, sca)) << Where(g);
+    }
+}
