@@ -2,149 +2,109 @@
 
 #include <cstring>
 
+using I = std::int32_t;
+
 namespace {
 
-DoubleState g_state;
-char g_names[2][kDoubleMaxTensors][8] = {{"in0", "in1", "in2", "in3"}, {"out0", "out1", "out2", "out3"}};
+DoubleState g;
+char g_names[2][kDoubleMax][8] = {{"in0", "in1", "in2", "in3"}, {"out0", "out1", "out2", "out3"}};
+char* g_nameArrays[2][kDoubleMax];
+I g_values[2][6][kDoubleMax];  // per side: d0, d1, d2, d3, types, formats
 
 template <typename... Args>
 void Record(const char* name, Args... args) {
-    if (g_state.callCount >= kDoubleMaxCalls) return;
-    DoubleCall& call = g_state.calls[g_state.callCount++];
+    if (g.callCount == 64) return;
+    DoubleCall& call = g.calls[g.callCount++];
     std::strncpy(call.name, name, sizeof call.name - 1);
     const std::int64_t values[] = {(std::int64_t)(args)...};
-    call.argCount = static_cast<int>(sizeof...(args));
-    for (int i = 0; i < call.argCount; ++i) call.args[i] = values[i];
+    std::memcpy(call.args, values, sizeof values);
 }
 
-std::int64_t P(const void* p) { return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(p)); }
-
-void HandOut(std::int32_t count, const DoubleTensor* tensors, DoubleArrays& a, char (*names)[8], std::int32_t* c,
-             char*** n, std::int32_t** d0, std::int32_t** d1, std::int32_t** d2, std::int32_t** d3,
-             std::int32_t** t, std::int32_t** f) {
-    for (int i = 0; i < kDoubleMaxTensors; ++i) {
-        a.names[i] = names[i];
-        a.d0[i] = tensors[i].d0;
-        a.d1[i] = tensors[i].d1;
-        a.d2[i] = tensors[i].d2;
-        a.d3[i] = tensors[i].d3;
-        a.types[i] = tensors[i].type;
-        a.formats[i] = tensors[i].format;
+I HandOut(int side, I count, const DoubleTensor* t, I* c, char*** n, I** d0, I** d1, I** d2, I** d3, I** ty, I** f) {
+    I** out[6] = {d0, d1, d2, d3, ty, f};
+    for (int i = 0; i < kDoubleMax; ++i) {
+        g_nameArrays[side][i] = g_names[side][i];
+        const I v[6] = {t[i].d0, t[i].d1, t[i].d2, t[i].d3, t[i].type, t[i].format};
+        for (int k = 0; k < 6; ++k) g_values[side][k][i] = v[k];
     }
+    for (int k = 0; k < 6; ++k) *out[k] = g_values[side][k];
     *c = count;
-    *n = a.names;
-    *d0 = a.d0;
-    *d1 = a.d1;
-    *d2 = a.d2;
-    *d3 = a.d3;
-    *t = a.types;
-    *f = g_state.nullFormatArrays ? nullptr : a.formats;
+    *n = g_nameArrays[side];
+    return 0;
 }
 
 }  // namespace
 
 extern "C" {
 
-TESK_API DoubleState* DoubleGetState() { return &g_state; }
+TESK_API DoubleState* DoubleGetState() { return &g; }
 
 TESK_API void DoubleReset() {
-    std::memset(&g_state, 0, sizeof g_state);
-    g_state.modelHandle = 0x1111;
-    g_state.resultHandle = 0x2222;
-    g_state.inputCount = 1;
-    g_state.outputCount = 1;
-    g_state.inputs[0] = {1, 3, 160, 288, 0, 0};
-    g_state.outputs[0] = {1, 2, 80, 144, 0, 0};
-    g_state.writeOutputPointers = true;
+    std::memset(&g, 0, sizeof g);
+    g.modelHandle = 0x1111;
+    g.resultHandle = 0x2222;
+    g.inputCount = g.outputCount = 1;
+    g.inputs[0] = {1, 3, 160, 288, 0, 0};
+    g.outputs[0] = {1, 2, 80, 144, 0, 0};
 }
 
-TESK_API std::int32_t CreateInference(std::int32_t reserved0, const char* modelFile, std::int32_t reserved1,
-                                      std::int32_t runModelType, std::uint64_t* modelHandle,
-                                      std::uint64_t* resultHandle) {
-    Record("CreateInference", reserved0, P(modelFile), reserved1, runModelType, P(modelHandle), P(resultHandle));
-    *modelHandle = g_state.modelHandle;
-    *resultHandle = g_state.resultHandle;
+TESK_API I CreateInference(I r0, const char* file, I r1, I runType, std::uint64_t* model, std::uint64_t* result) {
+    Record("CreateInference", r0, file, r1, runType, model, result);
+    *model = g.modelHandle;
+    *result = g.resultHandle;
     return 0;
 }
 
-TESK_API std::int32_t CreateInputTensorDesc(std::uint64_t modelHandle, std::int32_t* count, char*** names,
-                                            std::int32_t** dim0, std::int32_t** dim1, std::int32_t** dim2,
-                                            std::int32_t** dim3, std::int32_t** dataTypes,
-                                            std::int32_t** dataFormats) {
-    Record("CreateInputTensorDesc", modelHandle, P(count), P(names), P(dim0), P(dim1), P(dim2), P(dim3),
-           P(dataTypes), P(dataFormats));
-    HandOut(g_state.inputCount, g_state.inputs, g_state.in, g_names[0], count, names, dim0, dim1, dim2, dim3,
-            dataTypes, dataFormats);
-    return 0;
+TESK_API I CreateInputTensorDesc(std::uint64_t model, I* c, char*** n, I** d0, I** d1, I** d2, I** d3, I** t, I** f) {
+    Record("CreateInputTensorDesc", model, c, n, d0, d1, d2, d3, t, f);
+    return HandOut(0, g.inputCount, g.inputs, c, n, d0, d1, d2, d3, t, f);
 }
 
-TESK_API std::int32_t CreateOutputTensorDesc(std::uint64_t resultHandle, std::int32_t* count, char*** names,
-                                             std::int32_t** dim0, std::int32_t** dim1, std::int32_t** dim2,
-                                             std::int32_t** dim3, std::int32_t** dataTypes,
-                                             std::int32_t** dataFormats) {
-    Record("CreateOutputTensorDesc", resultHandle, P(count), P(names), P(dim0), P(dim1), P(dim2), P(dim3),
-           P(dataTypes), P(dataFormats));
-    HandOut(g_state.outputCount, g_state.outputs, g_state.out, g_names[1], count, names, dim0, dim1, dim2, dim3,
-            dataTypes, dataFormats);
-    return 0;
+TESK_API I CreateOutputTensorDesc(std::uint64_t result, I* c, char*** n, I** d0, I** d1, I** d2, I** d3, I** t, I** f) {
+    Record("CreateOutputTensorDesc", result, c, n, d0, d1, d2, d3, t, f);
+    return HandOut(1, g.outputCount, g.outputs, c, n, d0, d1, d2, d3, t, f);
 }
 
-TESK_API std::int32_t RunModelWithType(std::uint64_t modelHandle, std::uint64_t resultHandle,
-                                       std::int32_t inputCount, char** inputNames, const std::int32_t* inputTypes,
-                                       void** inputData, void* reserved) {
-    Record("RunModelWithType", modelHandle, resultHandle, inputCount, P(inputNames), P(inputTypes), P(inputData),
-           P(reserved));
-    for (int i = 0; i < inputCount && i < kDoubleMaxTensors; ++i) {
-        g_state.lastRunTypes[i] = inputTypes[i];
-        g_state.lastRunData[i] = inputData[i];
+TESK_API I RunModelWithType(std::uint64_t model, std::uint64_t result, I count, char** names, const I* types,
+                            void** data, void* reserved) {
+    Record("RunModelWithType", model, result, count, names, types, data, reserved);
+    for (int i = 0; i < count && i < kDoubleMax; ++i) {
+        g.runTypes[i] = types[i];
+        g.runData[i] = data[i];
     }
-    ++g_state.runs;
-    for (int i = 0; i < kDoubleMaxTensors; ++i)
-        for (int k = 0; k < kDoubleStorageBytes; ++k)
-            g_state.storage[i][k] = static_cast<unsigned char>(k * 13 + i * 7 + g_state.runs);
+    static unsigned char run = 0;
+    ++run;
+    for (int i = 0; i < kDoubleMax; ++i)
+        for (int k = 0; k < kDoubleBytes; ++k) g.storage[i][k] = static_cast<unsigned char>(k * 13 + i * 7 + run);
     return 0;
 }
 
-TESK_API std::int32_t GetOutputDataFromResultHandle(std::uint64_t resultHandle, std::int32_t outputCount,
-                                                    void** outputData) {
-    Record("GetOutputDataFromResultHandle", resultHandle, outputCount, P(outputData));
-    if (g_state.writeOutputPointers) {
-        for (int i = 0; i < outputCount && i < kDoubleMaxTensors; ++i) outputData[i] = g_state.storage[i];
-    }
+TESK_API I GetOutputDataFromResultHandle(std::uint64_t result, I count, void** data) {
+    Record("GetOutputDataFromResultHandle", result, count, data);
+    for (int i = 0; i < count && i < kDoubleMax; ++i) data[i] = g.storage[i];
     return 0;
 }
 
-TESK_API std::int32_t TransformDataTypeAndFormat(std::uint64_t modelHandle, std::int32_t srcType,
-                                                 std::int32_t srcFormat, std::int32_t srcDim0, std::int32_t srcDim1,
-                                                 std::int32_t srcDim2, std::int32_t srcDim3, const void* src,
-                                                 std::int32_t dstType, std::int32_t dstFormat, std::int32_t dstDim0,
-                                                 std::int32_t dstDim1, std::int32_t dstDim2, std::int32_t dstDim3,
-                                                 void* dst) {
-    Record("TransformDataTypeAndFormat", modelHandle, srcType, srcFormat, srcDim0, srcDim1, srcDim2, srcDim3, P(src),
-           dstType, dstFormat, dstDim0, dstDim1, dstDim2, dstDim3, P(dst));
-    const int n = g_state.transforms++;
-    const std::int32_t result = n < kDoubleMaxTensors ? g_state.transformResults[n] : 0;
-    if (result == 0) {
-        const std::int64_t size = dstType == 1 ? 2 : (dstType == 4 || dstType == 5) ? 1 : 4;
-        std::memset(dst, 0x5a, static_cast<std::size_t>(size * dstDim0 * dstDim1 * dstDim2 * dstDim3));
-    }
-    return result;
-}
-
-TESK_API std::int32_t FreeResultHandle(std::uint64_t resultHandle) {
-    Record("FreeResultHandle", resultHandle);
+TESK_API I TransformDataTypeAndFormat(std::uint64_t model, I st, I sf, I s0, I s1, I s2, I s3, const void* src, I dt,
+                                      I df, I d0, I d1, I d2, I d3, void* dst) {
+    Record("TransformDataTypeAndFormat", model, st, sf, s0, s1, s2, s3, src, dt, df, d0, d1, d2, d3, dst);
+    const int size = dt == 1 ? 2 : (dt == 4 || dt == 5) ? 1 : 4;
+    std::memset(dst, 0x5a, static_cast<std::size_t>(size) * d0 * d1 * d2 * d3);
     return 0;
 }
 
-TESK_API std::int32_t FreeTensorDesc(std::int32_t count, char** names, std::int32_t* dim0, std::int32_t* dim1,
-                                     std::int32_t* dim2, std::int32_t* dim3, std::int32_t* dataTypes,
-                                     std::int32_t* dataFormats) {
-    Record("FreeTensorDesc", count, P(names), P(dim0), P(dim1), P(dim2), P(dim3), P(dataTypes), P(dataFormats));
+TESK_API I FreeResultHandle(std::uint64_t result) {
+    Record("FreeResultHandle", result);
     return 0;
 }
 
-TESK_API std::int32_t DestroyModel(std::uint64_t modelHandle) {
-    Record("DestroyModel", modelHandle);
+TESK_API I FreeTensorDesc(I c, char** n, I* d0, I* d1, I* d2, I* d3, I* t, I* f) {
+    Record("FreeTensorDesc", c, n, d0, d1, d2, d3, t, f);
+    return 0;
+}
+
+TESK_API I DestroyModel(std::uint64_t model) {
+    Record("DestroyModel", model);
     return 0;
 }
 

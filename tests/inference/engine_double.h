@@ -1,6 +1,6 @@
-// A stand-in for libtesk.seg with the same nine exports: it does what the
-// test configures and records every call, so the NNX functions can be
-// checked against the engine interface without running a network.
+// A stand-in for libtesk.seg with the same exports: it hands out what the test
+// sets and records every call, so the NNX functions' engine calls can be
+// checked without running a network.
 #ifndef VIDRA_TESTS_INFERENCE_ENGINE_DOUBLE_H
 #define VIDRA_TESTS_INFERENCE_ENGINE_DOUBLE_H
 
@@ -8,49 +8,25 @@
 
 #include "inference/engine_api.h"
 
-constexpr int kDoubleMaxTensors = 4;
-constexpr int kDoubleMaxCalls = 64;
-constexpr int kDoubleStorageBytes = 100000;
+constexpr int kDoubleMax = 4;         // tensors per direction
+constexpr int kDoubleBytes = 100000;  // storage per output
 
-struct DoubleTensor {
-    std::int32_t d0, d1, d2, d3, type, format;
-};
+struct DoubleTensor { std::int32_t d0, d1, d2, d3, type, format; };
+struct DoubleCall { char name[40]; std::int64_t args[16]; };  // pointers as integers
 
-// The seven arrays of one direction as the double hands them out.
-struct DoubleArrays {
-    char* names[kDoubleMaxTensors];
-    std::int32_t d0[kDoubleMaxTensors], d1[kDoubleMaxTensors], d2[kDoubleMaxTensors], d3[kDoubleMaxTensors];
-    std::int32_t types[kDoubleMaxTensors], formats[kDoubleMaxTensors];
-};
-
-// One call: the function's name and its arguments in order, pointers as
-// integers.
-struct DoubleCall {
-    char name[40];
-    int argCount;
-    std::int64_t args[16];
-};
-
+// Set by the test: what the engine hands out (DoubleReset: handles 0x1111 and
+// 0x2222, one 1x3x160x288 input and one 1x2x80x144 output, float32 planar).
+// Each run writes a new pattern over storage; a conversion fills its
+// destination's bytes with 0x5a.
 struct DoubleState {
-    // Behaviour, set by the test (DoubleReset gives a 1x3x160x288 input and a
-    // 1x2x80x144 output, both float32 planar).
-    std::uint64_t modelHandle, resultHandle;  // what CreateInference writes
-    std::int32_t inputCount, outputCount;     // what the descriptor calls write
-    DoubleTensor inputs[kDoubleMaxTensors], outputs[kDoubleMaxTensors];
-    bool nullFormatArrays;      // hand out null format arrays
-    bool writeOutputPointers;   // GetOutputDataFromResultHandle fills the slots
-    std::int32_t transformResults[kDoubleMaxTensors];  // returned by the n-th conversion
-
-    // What the double computes: each run fills storage[i] with a new pattern;
-    // a conversion writes 0x5a over the destination's bytes.
-    unsigned char storage[kDoubleMaxTensors][kDoubleStorageBytes];
-    DoubleArrays in, out;
-    int runs, transforms;
-    std::int32_t lastRunTypes[kDoubleMaxTensors];  // copies taken during the run
-    void* lastRunData[kDoubleMaxTensors];
-
+    std::uint64_t modelHandle, resultHandle;
+    std::int32_t inputCount, outputCount;
+    DoubleTensor inputs[kDoubleMax], outputs[kDoubleMax];
+    unsigned char storage[kDoubleMax][kDoubleBytes];
+    std::int32_t runTypes[kDoubleMax];  // the last run's input types and data
+    void* runData[kDoubleMax];
     int callCount;
-    DoubleCall calls[kDoubleMaxCalls];
+    DoubleCall calls[64];
 };
 
 extern "C" TESK_API DoubleState* DoubleGetState();
