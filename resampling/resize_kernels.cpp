@@ -216,6 +216,63 @@ uint32_t InterpolateFourSse(const ResizeTables& t, const uint8_t* src, int32_t x
     return PackBytes(_mm_cvtps_epi32(v));
 }
 
+void ResizeMaskAvx2(const ResizeTables& t, const uint8_t* src, uint8_t* dst, int32_t srcWidth) {
+    // Four rows of converted source values live on the stack: no allocation.
+    constexpr int32_t kChunk = 256;
+    alignas(32) float p00[kChunk];
+    alignas(32) float p10[kChunk];
+    alignas(32) float p01[kChunk];
+    alignas(32) float p11[kChunk];
+    const int32_t* x0 = t.x0();
+    const int32_t* x1 = t.x1();
+    for (int32_t xBegin = 0; xBegin < t.dstWidth; xBegin += kChunk) {
+        const int32_t n = t.dstWidth - xBegin < kChunk ? t.dstWidth - xBegin : kChunk;
+        const float* wx0 = t.wx0() + xBegin;
+        int32_t cached0 = 0;
+        int32_t cached1 = 0;
+        bool cached = false;
+        for (int32_t y = 0; y < t.dstHeight; ++y) {
+            const int32_t row0 = MulWrap(t.y0()[y], srcWidth);
+            const int32_t row1 = MulWrap(t.y1()[y], srcWidth);
+            if (!cached || row0 != cached0 || row1 != cached1) {
+                const uint8_t* s0 = src + row0;
+                const uint8_t* s1 = src + row1;
+                for (int32_t k = 0; k < n; ++k) {
+                    p00[k] = s0[x0[xBegin + k]];
+                    p10[k] = s0[x1[xBegin + k]];
+                    p01[k] = s1[x0[xBegin + k]];
+                    p11[k] = s1[x1[xBegin + k]];
+                }
+                cached0 = row0;
+                cached1 = row1;
+                cached = true;
+            }
+            const __m256 wy0 = _mm256_set1_ps(t.wy0()[y]);
+            const __m256 wy1 = _mm256_set1_ps(t.wy1()[y]);
+            uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * t.dstWidth + xBegin;
+            int32_t k = 0;
+            for (; k + 8 <= n; k += 8) {
+                const __m256 w = _mm256_loadu_ps(wx0 + k);
+                const __m256 a = _mm256_mul_ps(wy0, w);
+                const __m256 b = _mm256_sub_ps(w, a);
+                const __m256 c = _mm256_sub_ps(wy0, a);
+                const __m256 d = _mm256_sub_ps(wy1, b);
+                __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(p10 + k), c),
+                                         _mm256_mul_ps(_mm256_load_ps(p00 + k), a));
+                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p01 + k), b));
+                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p11 + k), d));
+                // Nearest, ties to even; the saturating packs clamp to 0..255
+                // (the conversion's INT32_MIN for NaN or overflow gives 0, as
+                // in the scalar kernel).
+                const __m256i i = _mm256_cvtps_epi32(v);
+                const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, words));
+            }
+            for (; k < n; ++k) out[k] = InterpolateOne(t, src, xBegin + k, y, row0, row1);
+        }
+    }
+}
+
 void ResizeMaskScalar(const ResizeTables& t, const uint8_t* src, uint8_t* dst, int32_t srcWidth) {
     for (int32_t y = 0; y < t.dstHeight; ++y) {
         const int32_t row0 = MulWrap(t.y0()[y], srcWidth);

@@ -45,6 +45,13 @@ uint32_t InterpolateFourScalar(const ResizeTables& tables, const uint8_t* src, i
 // Columns x .. x+3 with SSE arithmetic; x + 3 < dstWidth.
 uint32_t InterpolateFourSse(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                             int32_t row0, int32_t row1);
+// Whole mask resize, the arithmetic of InterpolateFour eight columns per AVX2
+// step. Columns are taken in chunks of a few hundred; within a chunk the
+// source bytes of a row pair are converted once and reused by every
+// destination row that samples the same pair (an enlargement repeats each pair
+// over several rows). The remainder of a chunk goes column by column.
+void ResizeMaskAvx2(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
+                    int32_t srcWidth);
 // Whole mask resize (tables built by the caller) with scalar arithmetic only.
 void ResizeMaskScalar(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
                       int32_t srcWidth);

@@ -99,21 +99,9 @@ void RGBPROCESS::ResizeUcharMask(const uint8_t* src, uint8_t* dst, const ResizeG
     if (!HasPixels(g)) return;
     TableStorage tables(g);
     BuildResizeTables(tables.view.indices, tables.view.weights, &g, 1);
-    const ResizeTables& t = tables.view;
-    for (int32_t y = 0; y < g.dstHeight; ++y) {
-        const int32_t row0 = MulWrap(t.y0()[y], g.srcWidth);
-        const int32_t row1 = MulWrap(t.y1()[y], g.srcWidth);
-        uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * g.dstWidth;
-        int32_t x = 0;
-        // m_vectorWidth is the four columns one InterpolateFour step yields.
-        for (; x + 4 <= g.dstWidth; x += 4) {
-            const uint32_t four = InterpolateFour(t, src, x, y, row0, row1);
-            std::memcpy(out + x, &four, sizeof four);
-        }
-        // The last, partial group: the same arithmetic column by column, so
-        // that neither the tables nor the row are passed.
-        for (; x < g.dstWidth; ++x) out[x] = kernels::InterpolateOne(t, src, x, y, row0, row1);
-    }
+    // Two InterpolateFour groups (m_vectorWidth columns each) per AVX2 step;
+    // a last, partial group goes column by column within the row.
+    kernels::ResizeMaskAvx2(tables.view, src, dst, g.srcWidth);
 }
 
 uint32_t RGBPROCESS::InterpolateFour(const ResizeTables& tables, const uint8_t* src, int32_t x,
