@@ -61,8 +61,12 @@ test-windows: build-windows
 demo: build-linux
 	tools/demo.sh
 
+# Per-frame and per-stage costs, the image routines (vector against scalar),
+# and our inference against the WebAssembly reference runtime.
 bench: build-linux
 	build/linux/bin/bench_vidra
+	build/linux/bin/bench_image_routines
+	bench/compare_reference.sh
 
 clean:
 	rm -rf build out
