@@ -22,7 +22,7 @@ apt-deps:
 	if ! command -v npm >/dev/null; then missing="$$missing npm"; fi; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
-	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	fi
 
 npm-deps: $(NPM_STAMP)
