@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstring>
 
 namespace rgbproc {
 namespace kernels {
@@ -186,15 +187,6 @@ uint8_t InterpolateOne(const ResizeTables& t, const uint8_t* src, int32_t x, int
     return ClampByte(RoundToInt32(v));
 }
 
-uint32_t InterpolateFourScalar(const ResizeTables& t, const uint8_t* src, int32_t x, int32_t y,
-                               int32_t row0, int32_t row1) {
-    uint32_t packed = 0;
-    for (int32_t k = 0; k < 4; ++k) {
-        packed |= static_cast<uint32_t>(InterpolateOne(t, src, x + k, y, row0, row1)) << (8 * k);
-    }
-    return packed;
-}
-
 uint32_t InterpolateFourSse(const ResizeTables& t, const uint8_t* src, int32_t x, int32_t y,
                             int32_t row0, int32_t row1) {
     const uint8_t* s0 = src + row0;
@@ -267,6 +259,12 @@ void ResizeMaskAvx2(const ResizeTables& t, const uint8_t* src, uint8_t* dst, int
                 const __m256i i = _mm256_cvtps_epi32(v);
                 const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, words));
+            }
+            // The remainder: one more group of four if it fits, then single columns.
+            if (k + 4 <= n) {
+                const uint32_t four = InterpolateFourSse(t, src, xBegin + k, y, row0, row1);
+                std::memcpy(out + k, &four, sizeof four);
+                k += 4;
             }
             for (; k < n; ++k) out[k] = InterpolateOne(t, src, xBegin + k, y, row0, row1);
         }

@@ -39,9 +39,6 @@ void ChannelRowSse(const uint8_t* src0, const uint8_t* src1, const ResizeTables&
 // One destination byte of ResizeUcharMask (column x of row y).
 uint8_t InterpolateOne(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                        int32_t row0, int32_t row1);
-// Columns x .. x+3 with scalar arithmetic, packed like InterpolateFour.
-uint32_t InterpolateFourScalar(const ResizeTables& tables, const uint8_t* src, int32_t x,
-                               int32_t y, int32_t row0, int32_t row1);
 // Columns x .. x+3 with SSE arithmetic; x + 3 < dstWidth.
 uint32_t InterpolateFourSse(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                             int32_t row0, int32_t row1);
@@ -49,7 +46,8 @@ uint32_t InterpolateFourSse(const ResizeTables& tables, const uint8_t* src, int3
 // step. Columns are taken in chunks of a few hundred; within a chunk the
 // source bytes of a row pair are converted once and reused by every
 // destination row that samples the same pair (an enlargement repeats each pair
-// over several rows). The remainder of a chunk goes column by column.
+// over several rows). The remainder of a chunk goes by one four-column group
+// and then column by column.
 void ResizeMaskAvx2(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
                     int32_t srcWidth);
 // Whole mask resize (tables built by the caller) with scalar arithmetic only.
