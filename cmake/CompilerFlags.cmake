@@ -11,3 +11,12 @@ if(WIN32)
   # DLLs and our own DLLs are still imported through their import libraries.
   add_link_options(-static)
 endif()
+
+# vidra_avx2_sources(<files...>): the files that hold AVX2 kernels, compiled
+# with -mavx2. Code in them runs only behind vidra::CpuHasAvx2(); they include
+# no header with inline functions shared with baseline code (a merged inline
+# copy could carry AVX2 instructions into the baseline path).
+function(vidra_avx2_sources)
+  set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
+    PROPERTIES COMPILE_OPTIONS "-mavx2")
+endfunction()
