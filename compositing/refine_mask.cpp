@@ -18,12 +18,12 @@ inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (
 
 struct RefineBuffers {
     uint32_t* columnSums;  // luma, mask per pixel of a row
-    float* guide;          // block means, rounded to whole levels
+    float* guide;          // block means
     float* input;
     float* product;
     float* line;           // one pass of a box sum
     float* pad;
-    float* sums[4];        // window sums of guide, input, guide^2, guide*input (exact)
+    float* sums[4];        // window sums of guide, input, guide^2, guide*input
     float* a;
     float* b;
     int32_t* xLo;
@@ -37,7 +37,7 @@ struct RefineBuffers {
 RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width) {
     const size_t cells = static_cast<size_t>(p.cellsWide) * p.cellsHigh;
     RefineBuffers b{};
-    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(width) * 2);
+    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(CellCount(width, p.group)) * 2);
     b.guide = arena.Take<float>(cells);
     b.input = arena.Take<float>(cells);
     b.product = arena.Take<float>(cells);
@@ -57,7 +57,7 @@ RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_
     return b;
 }
 
-// Rounded block means of luma (guide) and mask (input).
+// Block means of luma (guide) and mask (input).
 void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
                 const RefineBuffers& b, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height, k = p.factor;
@@ -66,26 +66,28 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
     const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
-        std::memset(b.columnSums, 0, static_cast<size_t>(width) * 2 * sizeof(uint32_t));
+        const int32_t groups = CellCount(width, p.group);
+        std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width);
+            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
             uint32_t luma = 0, input = 0;
-            for (int32_t x = x0; x < x1; ++x) {
-                luma += b.columnSums[2 * x];
-                input += b.columnSums[2 * x + 1];
+            const int32_t qEnd = CellCount(x1, p.group);
+            for (int32_t q = x0 / p.group; q < qEnd; ++q) {
+                luma += b.columnSums[2 * q];
+                input += b.columnSums[2 * q + 1];
             }
-            const uint32_t n = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
+            const float inverse = 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
             const size_t i = static_cast<size_t>(cy) * p.cellsWide + cx;
-            b.guide[i] = static_cast<float>((luma + n / 2) / n);
-            b.input[i] = static_cast<float>((input + n / 2) / n);
+            b.guide[i] = static_cast<float>(luma) * inverse;
+            b.input[i] = static_cast<float>(input) * inverse;
         }
     }
 }
 
 // Coefficients a, b of q = a I + b per block, then their window means (in
-// place). Sums of whole levels below 2^24 are exact in single precision.
+// place); every sum in a fixed order.
 void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels& k) {
     const int32_t cw = p.cellsWide, ch = p.cellsHigh, r = p.cellRadius;
     const size_t cells = static_cast<size_t>(cw) * ch;
@@ -95,12 +97,12 @@ void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels&
     BoxSum(b.product, b.line, b.sums[2], cw, ch, 1, r, b.pad, k);
     for (size_t i = 0; i < cells; ++i) b.product[i] = b.guide[i] * b.input[i];
     BoxSum(b.product, b.line, b.sums[3], cw, ch, 1, r, b.pad, k);
-    const float n = static_cast<float>((2 * r + 1) * (2 * r + 1));
+    const float inverse = 1.0f / static_cast<float>((2 * r + 1) * (2 * r + 1));
     for (size_t i = 0; i < cells; ++i) {
-        const float meanI = b.sums[0][i] / n;
-        const float meanP = b.sums[1][i] / n;
-        const float varI = b.sums[2][i] / n - meanI * meanI;
-        const float cov = b.sums[3][i] / n - meanI * meanP;
+        const float meanI = b.sums[0][i] * inverse;
+        const float meanP = b.sums[1][i] * inverse;
+        const float varI = b.sums[2][i] * inverse - meanI * meanI;
+        const float cov = b.sums[3][i] * inverse - meanI * meanP;
         const float a = cov / (varI + p.epsilon);
         b.a[i] = a;
         b.b[i] = meanP - a * meanI;
@@ -108,8 +110,8 @@ void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels&
     BoxSum(b.a, b.line, b.a, cw, ch, 1, r, b.pad, k);
     BoxSum(b.b, b.line, b.b, cw, ch, 1, r, b.pad, k);
     for (size_t i = 0; i < cells; ++i) {
-        b.a[i] = b.a[i] / n;
-        b.b[i] = b.b[i] / n;
+        b.a[i] = b.a[i] * inverse;
+        b.b[i] = b.b[i] * inverse;
     }
 }
 
@@ -129,7 +131,9 @@ RefinePlan PlanRefine(int32_t width, int32_t height, const VidraRefineOptions* o
     p.radius = o != nullptr && o->radius > 0 ? o->radius : (shorter / 60 > 4 ? shorter / 60 : 4);
     const float eps = o != nullptr && o->epsilon != 0.0f ? o->epsilon : kDefaultEpsilon;
     p.epsilon = eps * (255.0f * 255.0f);
-    p.factor = p.radius / 2 > 1 ? p.radius / 2 : 1;
+    // Even from a radius of 4 on, so that pixel pairs never straddle blocks.
+    p.factor = p.radius >= 4 ? (p.radius / 2) & ~1 : 1;
+    p.group = p.factor % 2 == 0 ? 2 : 1;
     p.cellRadius = (p.radius + p.factor / 2) / p.factor;
     p.cellsWide = CellCount(width, p.factor);
     p.cellsHigh = CellCount(height, p.factor);

@@ -19,6 +19,7 @@ namespace compositing {
 struct RefinePlan {
     int32_t radius;
     int32_t factor;
+    int32_t group;  // pixels summed together in a row first (1 or 2, divides factor)
     int32_t cellsWide;
     int32_t cellsHigh;
     int32_t cellRadius;

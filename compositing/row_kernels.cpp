@@ -43,11 +43,11 @@ void PackScalar(const uint8_t* src, RowLayout from, const uint8_t* alpha, uint8_
 }
 
 void AccumulateWeightedScalar(const uint8_t* src, int32_t bpp, const uint8_t* m, uint32_t* acc,
-                              int32_t width) {
+                              int32_t width, int32_t group) {
     for (int32_t x = 0; x < width; ++x) {
         const uint32_t w = 256u - m[x];
         const uint8_t* s = src + At(x, bpp);
-        uint32_t* a = acc + At(x, 4);
+        uint32_t* a = acc + At(x / group, 4);
         a[0] += w * s[0];
         a[1] += w * s[1];
         a[2] += w * s[2];
@@ -74,11 +74,12 @@ void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* ds
 }
 
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m,
-                              uint32_t* acc, int32_t width) {
+                              uint32_t* acc, int32_t width, int32_t group) {
     for (int32_t x = 0; x < width; ++x) {
         const uint8_t* s = src + At(x, from.bpp);
-        acc[2 * x] += (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
-        acc[2 * x + 1] += m[x];
+        uint32_t* a = acc + At(x / group, 2);
+        a[0] += (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
+        a[1] += m[x];
     }
 }
 
