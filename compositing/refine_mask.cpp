@@ -17,7 +17,8 @@ constexpr float kDefaultEpsilon = 0.001f;
 inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 struct RefineBuffers {
-    uint32_t* columnSums;  // luma, mask per pixel of a row
+    uint32_t* columnSums;  // luma, mask per pixel group of a row
+    uint8_t* luma;         // of the whole frame, row after row
     float* guide;          // block means
     float* input;
     float* product;
@@ -34,10 +35,12 @@ struct RefineBuffers {
     float* rowsB[2];
 };
 
-RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width) {
+RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width,
+                                int32_t height) {
     const size_t cells = static_cast<size_t>(p.cellsWide) * p.cellsHigh;
     RefineBuffers b{};
     b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(CellCount(width, p.group)) * 2);
+    b.luma = arena.Take<uint8_t>(static_cast<size_t>(width) * height);
     b.guide = arena.Take<float>(cells);
     b.input = arena.Take<float>(cells);
     b.product = arena.Take<float>(cells);
@@ -69,7 +72,8 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
         const int32_t groups = CellCount(width, p.group);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group);
+            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group,
+                                       b.luma + static_cast<size_t>(y) * width);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
             uint32_t luma = 0, input = 0;
@@ -159,9 +163,9 @@ int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
     return VIDRA_STATUS_OK;
 }
 
-size_t RefineScratchBytes(int32_t width, const RefinePlan& plan) {
+size_t RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan) {
     ScratchArena arena;
-    TakeRefineBuffers(arena, plan, width);
+    TakeRefineBuffers(arena, plan, width, height);
     return arena.Required();
 }
 
@@ -169,15 +173,12 @@ void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefineP
                    VidraMask& output, void* scratch, size_t scratchBytes, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height;
     ScratchArena arena(scratch, scratchBytes);
-    const RefineBuffers b = TakeRefineBuffers(arena, p, width);
+    const RefineBuffers b = TakeRefineBuffers(arena, p, width, height);
     BlockMeans(frame, mask, p, b, kernels);
     Coefficients(p, b, kernels);
 
     BuildAxis(width, p.factor, p.cellsWide, b.xLo, b.xHi, b.xWq, b.xWf);
     const AxisSamples axis{b.xLo, b.xHi, b.xWq, b.xWf};
-    PackedLayout pl;
-    GetPackedLayout(frame.format, &pl);
-    const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
     int32_t cached[2] = {-1, -1};
     int32_t next = 0;
     // Slot of cell row cy upsampled to full width; the other slot is kept.
@@ -199,8 +200,8 @@ void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefineP
         const AxisPoint py = SampleAxis(y, p.factor, p.cellsHigh);
         const int32_t s0 = slotOf(py.lo);
         const int32_t s1 = py.hi == py.lo ? s0 : slotOf(py.hi);
-        kernels.refineRow(RowOf(frame, y), from, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0], b.rowsB[s1],
-                          py.wf, RowOf(output, y), width);
+        kernels.refineRow(b.luma + static_cast<size_t>(y) * width, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0],
+                          b.rowsB[s1], py.wf, RowOf(output, y), width);
     }
 }
 

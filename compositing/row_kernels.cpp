@@ -74,11 +74,13 @@ void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* ds
 }
 
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m,
-                              uint32_t* acc, int32_t width, int32_t group) {
+                              uint32_t* acc, int32_t width, int32_t group, uint8_t* luma) {
     for (int32_t x = 0; x < width; ++x) {
         const uint8_t* s = src + At(x, from.bpp);
+        const uint32_t y = (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
+        luma[x] = static_cast<uint8_t>(y);
         uint32_t* a = acc + At(x / group, 2);
-        a[0] += (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
+        a[0] += y;
         a[1] += m[x];
     }
 }
@@ -90,15 +92,13 @@ void UpsampleFloatRowScalar(const float* cells, AxisSamples axis, float* dst, in
     }
 }
 
-void RefineRowScalar(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                     const float* b0, const float* b1, float w, uint8_t* out, int32_t width) {
+void RefineRowScalar(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                     const float* b1, float w, uint8_t* out, int32_t width) {
     const float v = 1.0f - w;
     for (int32_t x = 0; x < width; ++x) {
-        const uint8_t* s = src + At(x, from.bpp);
-        const int32_t luma = (77 * s[from.red] + 150 * s[from.green] + 29 * s[from.blue] + 128) >> 8;
         const float a = a0[x] * v + a1[x] * w;
         const float b = b0[x] * v + b1[x] * w;
-        float q = a * static_cast<float>(luma) + b + 0.5f;
+        float q = a * static_cast<float>(luma[x]) + b + 0.5f;
         // In the order of the vector max/min, which also send NaN to 0.
         q = q > 0.0f ? q : 0.0f;
         q = q < 255.0f ? q : 255.0f;

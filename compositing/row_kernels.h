@@ -50,16 +50,16 @@ struct RowKernels {
                         int32_t bpp);
     // dst[i] = (r0[i] * (256 - w) + r1[i] * w + 128) >> 8, w in 0..256.
     void (*lerpRows)(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n);
-    // With q = x / group (group 1 or 2): acc[2q] += luma of pixel x,
-    // acc[2q + 1] += m[x]; luma is (77 red + 150 green + 29 blue + 128) >> 8.
+    // luma[x] = (77 red + 150 green + 29 blue + 128) >> 8 of pixel x, and with
+    // q = x / group (group 1 or 2): acc[2q] += luma[x], acc[2q + 1] += m[x].
     void (*accumulateLumaMask)(const uint8_t* src, RowLayout from, const uint8_t* m,
-                               uint32_t* acc, int32_t width, int32_t group);
+                               uint32_t* acc, int32_t width, int32_t group, uint8_t* luma);
     // dst[x] = cells[lo] * (1 - wf) + cells[hi] * wf (float cells).
     void (*upsampleFloatRow)(const float* cells, AxisSamples axis, float* dst, int32_t width);
-    // With a = a0 (1 - w) + a1 w and b likewise at each pixel, and Y its
-    // luma: out[x] = a Y + b + 0.5 clamped to 0..255 and truncated.
-    void (*refineRow)(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                      const float* b0, const float* b1, float w, uint8_t* out, int32_t width);
+    // With a = a0 (1 - w) + a1 w and b likewise at each pixel:
+    // out[x] = a luma[x] + b + 0.5 clamped to 0..255 and truncated.
+    void (*refineRow)(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                      const float* b1, float w, uint8_t* out, int32_t width);
     // dst[i] = rows[0][i] + rows[1][i] + ... + rows[count - 1][i], added in
     // that order (the box sums of the reduced-resolution passes).
     void (*sumRows)(const float* const* rows, int32_t count, float* dst, int32_t n);
@@ -77,10 +77,10 @@ void UpsampleRowScalar(const uint8_t* cells, AxisSamples axis, uint8_t* dst, int
                        int32_t bpp);
 void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n);
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m, uint32_t* acc,
-                              int32_t width, int32_t group);
+                              int32_t width, int32_t group, uint8_t* luma);
 void UpsampleFloatRowScalar(const float* cells, AxisSamples axis, float* dst, int32_t width);
-void RefineRowScalar(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                     const float* b0, const float* b1, float w, uint8_t* out, int32_t width);
+void RefineRowScalar(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                     const float* b1, float w, uint8_t* out, int32_t width);
 void SumRowsScalar(const float* const* rows, int32_t count, float* dst, int32_t n);
 
 const RowKernels& ScalarRowKernels();

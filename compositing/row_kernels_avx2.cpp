@@ -342,12 +342,14 @@ inline __m256i LumaEight(const uint8_t* src, int32_t bpp, const LumaShuffles& s)
 }
 
 void AccumulateLumaMaskAvx2(const uint8_t* src, RowLayout from, const uint8_t* m, uint32_t* acc,
-                            int32_t width, int32_t group) {
+                            int32_t width, int32_t group, uint8_t* luma) {
     const LumaShuffles shuffles = MakeLumaShuffles(from);
     const int32_t end = VectorEnd(width, from.bpp);
     int32_t x = 0;
     for (; x + 8 <= end; x += 8) {
         const __m256i y = LumaEight(src + x * from.bpp, from.bpp, shuffles);
+        const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(y), _mm256_extracti128_si256(y, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(luma + x), _mm_packus_epi16(words, words));
         const __m256i mv = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m + x)));
         if (group == 2) {
             // Y01 Y23 M01 M23 | Y45 Y67 M45 M67, then interleaved.
@@ -360,7 +362,7 @@ void AccumulateLumaMaskAvx2(const uint8_t* src, RowLayout from, const uint8_t* m
         }
     }
     AccumulateLumaMaskScalar(src + static_cast<size_t>(x) * from.bpp, from, m + x, acc + 2 * (x / group),
-                             width - x, group);
+                             width - x, group, luma + x);
 }
 
 void UpsampleFloatRowAvx2(const float* cells, AxisSamples axis, float* dst, int32_t width) {
@@ -377,30 +379,28 @@ void UpsampleFloatRowAvx2(const float* cells, AxisSamples axis, float* dst, int3
     UpsampleFloatRowScalar(cells, rest, dst + x, width - x);
 }
 
-void RefineRowAvx2(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                   const float* b0, const float* b1, float w, uint8_t* out, int32_t width) {
+void RefineRowAvx2(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                   const float* b1, float w, uint8_t* out, int32_t width) {
     const __m256 wv = _mm256_set1_ps(w);
     const __m256 vv = _mm256_set1_ps(1.0f - w);
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 zero = _mm256_setzero_ps();
     const __m256 top = _mm256_set1_ps(255.0f);
-    const LumaShuffles shuffles = MakeLumaShuffles(from);
-    const int32_t end = VectorEnd(width, from.bpp);
     int32_t x = 0;
-    for (; x + 8 <= end; x += 8) {
-        const __m256 luma = _mm256_cvtepi32_ps(LumaEight(src + x * from.bpp, from.bpp, shuffles));
+    for (; x + 8 <= width; x += 8) {
+        const __m256 y = _mm256_cvtepi32_ps(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(luma + x))));
         const __m256 a = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(a0 + x), vv),
                                        _mm256_mul_ps(_mm256_loadu_ps(a1 + x), wv));
         const __m256 b = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(b0 + x), vv),
                                        _mm256_mul_ps(_mm256_loadu_ps(b1 + x), wv));
-        __m256 q = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(a, luma), b), half);
+        __m256 q = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(a, y), b), half);
         q = _mm256_min_ps(_mm256_max_ps(q, zero), top);
         const __m256i i = _mm256_cvttps_epi32(q);
         const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
     }
-    RefineRowScalar(src + static_cast<size_t>(x) * from.bpp, from, a0 + x, a1 + x, b0 + x, b1 + x, w,
-                    out + x, width - x);
+    RefineRowScalar(luma + x, a0 + x, a1 + x, b0 + x, b1 + x, w, out + x, width - x);
 }
 
 void SumRowsAvx2(const float* const* rows, int32_t count, float* dst, int32_t n) {
