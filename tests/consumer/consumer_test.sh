@@ -119,11 +119,17 @@ case "$step" in
     export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
     version=$(pkg-config --modversion vidra)
     [ "$version" = "$(header_version "$prefix")" ] || fail "vidra.pc says $version"
+    # Linux finds the library through a run path, Windows beside the program.
+    if [ "$target" = windows ]; then
+      cp "$prefix"/bin/*.dll "$out/"
+      runpath=()
+    else
+      runpath=(-Wl,-rpath,"$(pkg-config --variable=libdir vidra)")
+    fi
     # shellcheck disable=SC2046
     $cc -o "$out/consumer$exe" "$src/tests/consumer/consumer.c" \
-      -DVIDRA_PACKAGE_VERSION="\"$version\"" $(pkg-config --cflags --libs vidra) \
-      -Wl,-rpath,"$(pkg-config --variable=libdir vidra)" || fail "pkg-config build"
-    [ "$target" = windows ] && cp "$prefix"/bin/*.dll "$out/"
+      -DVIDRA_PACKAGE_VERSION="\"$version\"" $(pkg-config --cflags --libs vidra) "${runpath[@]}" ||
+      fail "pkg-config build"
     run_consumer "$out/consumer$exe" "$prefix"
     ;;
   def_file)
