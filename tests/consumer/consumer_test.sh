@@ -109,6 +109,11 @@ case "$step" in
   layout)
     install_into "$prefix"
     check_layout "$prefix"
+    if [ "$target" = linux ]; then
+      # In the build tree the tool's default is the build tree's models.
+      "$build/bin/vidra-segment" --help | grep -qF "(default: $(cd "$src/build/models" && pwd -P))" ||
+        fail "build-tree vidra-segment does not default to $src/build/models"
+    fi
     ;;
   find_package)
     cmake_consumer "$prefix" "$work/find_package"
