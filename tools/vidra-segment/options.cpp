@@ -125,6 +125,18 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
             if (eq == std::string::npos || eq == 0) return "--input-opt wants KEY=VALUE, got '" + v + "'";
             inputOpts.push_back("-" + v.substr(0, eq));
             inputOpts.push_back(v.substr(eq + 1));
+        } else if (name == "--realtime") {
+            opts.realtime = true;
+        } else if (name == "--refine") {
+            opts.refine = true;
+        } else if (name == "--largest-region") {
+            opts.largestRegion = true;
+        } else if (name == "--no-mask-blur") {
+            opts.noMaskBlur = true;
+        } else if (name == "--no-smooth") {
+            opts.noSmooth = true;
+        } else if (name == "--no-audio") {
+            opts.noAudio = true;
         } else if (name == "--progress") {
             opts.progress = ProgressMode::On;
         } else if (name == "--no-progress") {
@@ -132,8 +144,12 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
         } else {
             return "unknown option '" + arg + "'";
         }
-        if (inlineValue && (name == "--remove" || name == "--help" || name == "--progress" ||
-                            name == "--no-progress")) {
+        static const char* const kSwitches[] = {"--remove", "--help", "--progress", "--no-progress",
+                                                "--realtime", "--refine", "--largest-region",
+                                                "--no-mask-blur", "--no-smooth", "--no-audio"};
+        bool isSwitch = false;
+        for (const char* sw : kSwitches) isSwitch = isSwitch || name == sw;
+        if (inlineValue && isSwitch) {
             return "option " + name + " takes no value";
         }
     }
