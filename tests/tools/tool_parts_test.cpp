@@ -1,17 +1,21 @@
 // The parts of vidra-segment with their own arithmetic or parsing: the command
 // line, compositing, the p95 of frame times, ffprobe's answer, image-sequence
-// names.
+// names, the frame queue between threads, the encoder and audio choices.
 #include "composite.h"
 #include "file_identity.h"
+#include "frame_queue.h"
 #include "options.h"
 #include "probe.h"
 #include "progress.h"
+#include "writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <thread>
 
 using namespace vseg;
 
@@ -197,5 +201,105 @@ TEST(NamePattern, ParsesAndMatchesLikeFfmpeg) {
     for (const char* bad : {"f%x.png", "f%d%d.png", "f%00d.png", "100%.png", "f%.png", "f%%.png", "f%010d.png"}) {
         NamePattern p;
         EXPECT_FALSE(ParseNamePattern(bad, p)) << bad;
+    }
+}
+
+// A file's frames all arrive, in order; a live source's consumer that falls
+// behind gets the newest frame, and every frame is either used or dropped.
+TEST(FrameQueue, KeepsOrderOrDropsTheOldest) {
+    for (bool keepNewest : {false, true}) {
+        FrameQueue q(sizeof(int), 2, keepNewest);
+        const int n = 500;
+        std::thread producer([&] {
+            for (int i = 0; i < n; ++i) {
+                Frame* f = q.Acquire();
+                ASSERT_NE(f, nullptr);
+                std::memcpy(f->data(), &i, sizeof i);
+                q.Push(f);
+            }
+            q.Finish();
+        });
+        std::vector<int> seen;
+        int last = -1;
+        while (Frame* f = q.Pop()) {
+            // Slow at first, so that a live queue must drop.
+            if (seen.size() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            int v;
+            std::memcpy(&v, f->data(), sizeof v);
+            EXPECT_GT(v, last);
+            seen.push_back(v);
+            last = v;
+            q.Release(f);
+        }
+        producer.join();
+        EXPECT_EQ(seen.back(), n - 1) << "keepNewest " << keepNewest;
+        EXPECT_EQ(static_cast<long>(seen.size()) + q.Dropped(), n) << "keepNewest " << keepNewest;
+        if (keepNewest) {
+            EXPECT_GT(q.Dropped(), 0);
+        } else {
+            for (int i = 0; i < n; ++i) ASSERT_EQ(seen[i], i);
+        }
+    }
+}
+
+TEST(FrameQueue, AbortWakesBothSides) {
+    FrameQueue q(1, 1, false);
+    for (int i = 0; i < 3; ++i) q.Push(q.Acquire());  // every buffer waits: the next Acquire would block
+    std::thread producer([&] { EXPECT_EQ(q.Acquire(), nullptr); });
+    std::thread consumer([&] {
+        FrameQueue empty(1, 1, false);
+        std::thread stopper([&] { empty.Abort(); });
+        EXPECT_EQ(empty.Pop(), nullptr);
+        stopper.join();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    q.Abort();
+    producer.join();
+    consumer.join();
+    EXPECT_EQ(q.Pop(), nullptr);
+}
+
+TEST(Writer, EncoderAndAudioChoices) {
+    struct Case {
+        const char* path;
+        PixelFormat format;
+        const char* audioCodec;
+        const char* audioAction;  // "copy", an encoder, or "" for no audio
+        bool refused;
+    } cases[] = {
+        {"a.mp4", PixelFormat::Rgb, "aac", "copy", false},
+        {"a.mp4", PixelFormat::Rgb, "opus", "aac", false},
+        {"a.MOV", PixelFormat::Rgb, "pcm_s16le", "copy", false},
+        {"a.mkv", PixelFormat::Rgba, "flac", "copy", false},
+        {"a.webm", PixelFormat::Rgb, "opus", "copy", false},
+        {"a.webm", PixelFormat::Rgb, "aac", "libopus", false},
+        {"a.avi", PixelFormat::Rgb, "ac3", "copy", false},
+        {"a.avi", PixelFormat::Rgb, "aac", "libmp3lame", false},
+        {"a.png", PixelFormat::Rgba, "aac", "", false},
+        {"f%03d.jpg", PixelFormat::Rgb, "aac", "", false},
+        {"/dev/video10", PixelFormat::Rgb, "aac", "", false},
+        {"/dev/video10", PixelFormat::Rgba, "aac", "", true},
+        {"a.mp4", PixelFormat::Rgba, "aac", "", true},
+        {"a.gif", PixelFormat::Rgb, "aac", "", true},
+    };
+    for (const Case& c : cases) {
+        EncoderChoice e = ChooseEncoder(c.path, c.format);
+        EXPECT_EQ(!e.error.empty(), c.refused) << c.path;
+        if (c.refused) continue;
+        std::vector<std::string> audio = AudioArgs(e, c.audioCodec);
+        EXPECT_EQ(audio.size() >= 2 ? audio[1] : "", c.audioAction) << c.path << " " << c.audioCodec;
+        WriterStream s;
+        s.width = 5;
+        s.height = 3;
+        s.frameRate = "30/1";
+        s.audioInput = "in.avi";
+        s.audioArgs = audio;
+        std::vector<std::string> argv = WriterArgs(c.path, e, c.format, s);
+        EXPECT_EQ(argv.back(), c.path);
+        const bool mapsAudio = std::find(argv.begin(), argv.end(), "1:a:0") != argv.end();
+        EXPECT_EQ(mapsAudio, !audio.empty()) << c.path;
+        // Odd sides are cropped for the encoders that need even ones.
+        const bool crops = std::find(argv.begin(), argv.end(), "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0") != argv.end();
+        EXPECT_EQ(crops, e.evenSize) << c.path;
     }
 }

@@ -6,7 +6,6 @@ namespace vseg {
 
 FrameQueue::FrameQueue(size_t frameBytes, size_t capacity, bool keepNewest)
     : capacity_(capacity < 1 ? 1 : capacity), keepNewest_(keepNewest) {
-    // One buffer being filled, one being used, the rest waiting.
     for (size_t i = 0; i < capacity_ + 2; ++i) {
         buffers_.push_back(std::make_unique<Frame>(frameBytes));
         free_.push_back(buffers_.back().get());

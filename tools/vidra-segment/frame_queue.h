@@ -1,6 +1,6 @@
-// Frames handed from one thread to another. A fixed set of buffers circulates
-// between a free list and a queue of filled frames, so nothing is allocated
-// per frame and at most `capacity` frames wait.
+// Frames handed from one thread to another. A fixed set of capacity + 2
+// buffers (one being filled, one in use, the rest waiting) circulates between
+// a free list and a queue of filled frames, so nothing is allocated per frame.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +23,7 @@ public:
     // live sources, which must not fall further and further behind.
     FrameQueue(size_t frameBytes, size_t capacity, bool keepNewest);
 
-    // Producer: a buffer to fill; blocks while `capacity` frames wait (never
+    // Producer: a buffer to fill; blocks while every buffer is in use (never
     // with keepNewest). Null once the queue was aborted.
     Frame* Acquire();
     // Producer: hands over a filled buffer (or, with filled = false, gives an
