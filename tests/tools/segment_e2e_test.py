@@ -10,13 +10,16 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
 import unittest
 
 ASTRONAUT = "/usr/lib/python3/dist-packages/skimage/data/astronaut.png"
 BACKDROP = "/usr/share/doc/opencv-doc/examples/data/basketball1.png"
 SUMMARY = re.compile(r"^summary: frames (\d+), skipped (\d+) by the keyframe test, "
                      r"ms per frame: mean (\d+\.\d\d), p95 (\d+\.\d\d)$", re.M)
+TIMING = re.compile(r"^summary: (\d+\.\d) frames per second of wall time \((\d+) frames in (\d+\.\d\d) s\); "
+                    r"ms per frame: waiting for decoded frames (\d+\.\d\d), segmentation (\d+\.\d\d), "
+                    r"compositing (\d+\.\d\d), waiting for the encoder (\d+\.\d\d); (\d+) input frames dropped$", re.M)
+MEGAMIND = "/usr/share/doc/opencv-doc/examples/data/Megamind.avi"  # MPEG-4 video, AC-3 audio
 ARGS = None  # tool, host, models, work
 
 
@@ -42,9 +45,27 @@ def decode(path, pix_fmt, vf="null"):
                            "-pix_fmt", pix_fmt, "-"], stdout=subprocess.PIPE, check=True).stdout
 
 
+def streams(path):
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0",
+                          path], stdout=subprocess.PIPE, check=True).stdout.decode()
+    return sorted(line.strip().strip(",") for line in out.splitlines() if line.strip())
+
+
 def frames_in(stderr):
     m = SUMMARY.search(stderr)
     return int(m.group(1)) if m else None
+
+
+def interrupt_after_first_frame(test, p):
+    """Sends Ctrl-C once the progress bar shows a frame; returns stdout and stderr."""
+    seen = b""
+    while not re.search(rb"\r(\[[#.]+\] |frames )[1-9]", seen):
+        chunk = p.stderr.read1(4096)
+        test.assertTrue(chunk, seen.decode())
+        seen += chunk
+    p.send_signal(signal.SIGINT)
+    out, err = p.communicate(timeout=120)
+    return out, (seen + err).decode()
 
 
 def setUpModule():
@@ -61,6 +82,8 @@ def setUpModule():
            work("long.mkv"))
     ffmpeg("-i", work("long.mkv"), "-frames:v", "40", "-c:v", "mpeg4", "-q:v", "3", "-g", "5",
            "-movflags", "+faststart", work("full.mp4"))
+    # A background video of three frames, looped under the 12-frame clip.
+    ffmpeg("-f", "lavfi", "-i", "testsrc2=size=302x226:rate=10", "-frames:v", "3", "-c:v", "ffv1", work("bg3.mkv"))
     with open(work("full.mp4"), "rb") as f:
         data = f.read()
     with open(work("cut.mp4"), "wb") as f:
@@ -83,6 +106,8 @@ class ToolTest(unittest.TestCase):
                 (["-o", work("never.png"), work("no-such-file.mp4")], 3, "no-such-file.mp4", None),
                 ([work("garbage.mp4")], 3, "garbage.mp4", None),
                 ([still], 4, "not found", dict(os.environ, PATH=no_models)),
+                (["-o", "/dev/null", still], 3, "not a video4linux device", None),
+                (["-o", "/dev/video-none", still], 3, "no device", None),
                 (["--models", no_models, "--log", work("bad.log"), still], 5, "status -", None)]:
             self.assertIn(mention, self.tool(*args, code=code, env=env))
         self.assertFalse(os.path.exists(work("x.mp4")) or os.path.exists(work("never.png")))
@@ -104,6 +129,10 @@ class ToolTest(unittest.TestCase):
         self.assertGreater(skipped, 0, "the still stretch repeats frames")
         self.assertGreater(mean, 0.0)
         self.assertGreaterEqual(p95, mean * 0.5)
+        t = TIMING.search(err)
+        self.assertIsNotNone(t, err)
+        self.assertEqual((int(t[2]), int(t[8])), (12, 0), "a file is never dropped from")
+        self.assertGreater(float(t[1]), 0.0)
         for path in (comp, mask):
             info = probe(path)
             self.assertEqual((info["width"], info["height"], info["nb_read_frames"]), ("302", "226", "12"), path)
@@ -130,18 +159,46 @@ class ToolTest(unittest.TestCase):
 
         # Ends cleanly on Ctrl-C with every processed frame in both files.
         out, mask = work("live-int.mkv"), work("live-int-mask.mkv")
-        p = subprocess.Popen([ARGS.tool, "--input-format", "lavfi", "-o", out, "-m", mask,
+        p = subprocess.Popen([ARGS.tool, "--progress", "--input-format", "lavfi", "-o", out, "-m", mask,
                               "testsrc2=size=160x120:rate=30"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        time.sleep(3)
-        p.send_signal(signal.SIGINT)
-        stdout, stderr = p.communicate(timeout=60)
-        err = stderr.decode()
+        stdout, err = interrupt_after_first_frame(self, p)
         self.assertEqual((p.returncode, stdout), (0, b""), err)
         self.assertIn("interrupted", err)
         frames = frames_in(err)
         self.assertGreater(frames, 0)
         for path in (out, mask):
             self.assertEqual(probe(path)["nb_read_frames"], str(frames))
+
+    def test_live_source_drops_frames_when_behind(self):
+        # lavfi makes frames far faster than they are segmented and encoded.
+        out = work("live-drop.mkv")
+        err = self.tool("--input-format", "lavfi", "--max-frames", "20", "-o", out, "testsrc2=size=320x240:rate=30")
+        t = TIMING.search(err)
+        self.assertIsNotNone(t, err)
+        self.assertEqual(int(t[2]), 20)
+        self.assertGreater(int(t[8]), 0)
+        self.assertEqual(probe(out)["nb_read_frames"], "20")
+
+    def test_audio(self):
+        # AC-3 is copied into MP4, re-encoded as Opus for WebM, and dropped on request.
+        for name, args, want in [("a.mp4", [], ["ac3,audio", "h264,video"]),
+                                 ("a.webm", [], ["opus,audio", "vp9,video"]),
+                                 ("n.mp4", ["--no-audio"], ["h264,video"])]:
+            self.tool("--max-frames", "5", *args, "-o", work(name), MEGAMIND)
+            self.assertEqual(streams(work(name)), want, name)
+
+    def test_background_video_loops(self):
+        comp, mask = work("bgv.mkv"), work("bgv-mask.mkv")
+        self.tool("--background", work("bg3.mkv"), "-o", comp, "-m", mask, work("clip.mkv"))
+        size = 302 * 226
+        c, m, bg = decode(comp, "rgb24"), decode(mask, "gray"), decode(work("bg3.mkv"), "rgb24")
+        self.assertEqual((len(c), len(m), len(bg)), (12 * size * 3, 12 * size, 3 * size * 3))
+        for k in range(12):
+            want = bg[(k % 3) * size * 3:(k % 3 + 1) * size * 3]
+            background = [p for p in range(size) if m[k * size + p] == 0]
+            self.assertGreater(len(background), size // 20)
+            for p in background:
+                self.assertEqual(c[(k * size + p) * 3:(k * size + p) * 3 + 3], want[p * 3:p * 3 + 3], (k, p))
 
     def test_still(self):
         still, comp, mask = work("still.png"), work("s-green.png"), work("s-mask.png")
@@ -264,13 +321,7 @@ class FileSafetyTest(unittest.TestCase):
         # Interrupted once the first frame is through (the bar is drawn).
         p = subprocess.Popen([ARGS.tool, "--progress", "-o", "i.mp4", "-m", "i%03d.png", work("long.mkv")],
                              cwd=d, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        seen = b""
-        while b"\r[" not in seen:
-            chunk = p.stderr.read1(4096)
-            self.assertTrue(chunk, seen.decode())
-            seen += chunk
-        p.send_signal(signal.SIGINT)
-        err = (seen + p.communicate(timeout=120)[1]).decode()
+        err = interrupt_after_first_frame(self, p)[1]
         self.assertEqual(p.returncode, 6, err)
         frames = frames_in(err)
         self.assertIn("interrupted after %d frames" % frames, err)
