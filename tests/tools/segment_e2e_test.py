@@ -204,6 +204,13 @@ class ToolTest(unittest.TestCase):
         still, comp, mask = work("still.png"), work("s-green.png"), work("s-mask.png")
         cut, cut_mask, repl, blur = work("s-cut.png"), work("s-cut-mask.png"), work("s-repl.png"), work("s-blur.png")
         self.assertEqual(frames_in(self.tool("--color", "00ff00", "-o", comp, "-m", mask, still)), 1)
+        # Refinement: the composite follows the refined mask, which differs from the plain one.
+        self.tool("--refine", "--color", "00ff00", "-o", work("s-green-ref.png"), "-m", work("s-mask-ref.png"), still)
+        # The record's switches reach the library, whose log states them.
+        log = work("s-switches.log")
+        self.tool("--largest-region", "--no-mask-blur", "--no-smooth", "--log", log, still)
+        with open(log) as f:
+            self.assertIn("ConnectedComponentLabeling: true, MaskBlur: false, MultiFrameSmooth: false", f.read())
         self.tool("--frame-type", "2", "--remove", "-o", cut, "-m", cut_mask, still)
         self.tool("--background", BACKDROP, "-o", repl, still)
         self.tool("-o", blur, still)
@@ -211,12 +218,18 @@ class ToolTest(unittest.TestCase):
         self.assertEqual((len(m), len(c)), (301 * 301, len(o)))
         self.assertGreater(m.count(0), 1000)
         self.assertGreater(m.count(255), 1000)
+        refined = decode(work("s-mask-ref.png"), "gray")
+        self.assertNotEqual(refined, m)
+        self.assertGreater(min(refined.count(0), refined.count(255)), 1000)
         green = (0, 255, 0)
-        for p, a in enumerate(m):
-            for ch in range(3):
-                want = (o[3 * p + ch] * a + green[ch] * (255 - a)) / 255.0
-                if abs(c[3 * p + ch] - want) > 0.5:
-                    self.fail("pixel %d channel %d: %d, want %.2f (mask %d)" % (p, ch, c[3 * p + ch], want, a))
+        for mk, comp_path in ((m, comp), (refined, work("s-green-ref.png"))):
+            c = decode(comp_path, "rgb24")
+            for p, a in enumerate(mk):
+                for ch in range(3):
+                    want = (o[3 * p + ch] * a + green[ch] * (255 - a)) / 255.0
+                    if abs(c[3 * p + ch] - want) > 0.5:
+                        self.fail("%s pixel %d channel %d: %d, want %.2f (mask %d)" % (comp_path, p, ch, c[3 * p + ch],
+                                                                                     want, a))
 
         # RGBA frames segment exactly as RGB ones; the cutout's alpha is the mask.
         self.assertEqual(decode(cut_mask, "gray"), m)

@@ -1,7 +1,6 @@
 // The parts of vidra-segment with their own arithmetic or parsing: the command
-// line, compositing, the p95 of frame times, ffprobe's answer, image-sequence
+// line, the p95 of frame times, ffprobe's answer, image-sequence
 // names, the frame queue between threads, the encoder and audio choices.
-#include "composite.h"
 #include "file_identity.h"
 #include "frame_queue.h"
 #include "options.h"
@@ -73,67 +72,6 @@ TEST(Options, Errors) {
         Options o;
         std::string error = Parse(c.args, o);
         EXPECT_NE(error.find(c.mentions), std::string::npos) << "got '" << error << "', wanted '" << c.mentions << "'";
-    }
-}
-
-TEST(Composite, BlendRoundsToNearest) {
-    std::mt19937 rng(7);
-    const size_t n = 5000;
-    std::vector<uint8_t> fg(n * 4), bg(n * 3), mask(n), out(n * 3);
-    for (auto* v : {&fg, &bg, &mask})
-        for (auto& x : *v) x = static_cast<uint8_t>(rng());
-    mask[0] = 0;
-    mask[1] = 255;
-    for (int step : {3, 4}) {
-        BlendOver(fg.data(), step, bg.data(), mask.data(), n, out.data());
-        for (size_t p = 0; p < n; ++p)
-            for (int c = 0; c < 3; ++c) {
-                double a = mask[p] / 255.0;
-                double want = fg[p * step + c] * a + bg[p * 3 + c] * (1.0 - a);
-                ASSERT_LE(std::fabs(out[p * 3 + c] - want), 0.5 + 1e-9) << "pixel " << p << " step " << step;
-            }
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(out[c], bg[c]);             // mask 0: background only
-            EXPECT_EQ(out[3 + c], fg[step + c]);  // mask 255: person only
-        }
-    }
-}
-
-// Against a plain box blur with repeated edges, three passes each way; the
-// largest radius is wider than the image is high. A fourth byte is not read.
-TEST(Composite, BlurMatchesReferenceBoxBlur) {
-    const int w = 37, h = 23;
-    std::mt19937 rng(3);
-    std::vector<uint8_t> rgb(w * h * 3), rgba(w * h * 4);
-    for (int p = 0; p < w * h; ++p) {
-        for (int c = 0; c < 3; ++c)
-            rgb[p * 3 + c] = rgba[p * 4 + c] =
-                static_cast<uint8_t>(p % w < w / 3 ? 240 - c * 20 : (rng() % 60) + p / w * 4);
-        rgba[p * 4 + 3] = static_cast<uint8_t>(rng());
-    }
-    auto at = [](int v, int n) { return std::min(std::max(v, 0), n - 1); };
-    for (int r : {1, 3, 12}) {
-        std::vector<double> a(rgb.begin(), rgb.end()), b(a.size());
-        for (int pass = 0; pass < 6; ++pass) {
-            bool across = pass % 2 == 0;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int c = 0; c < 3; ++c) {
-                        double s = 0;
-                        for (int k = -r; k <= r; ++k)
-                            s += across ? a[(y * w + at(x + k, w)) * 3 + c] : a[(at(y + k, h) * w + x) * 3 + c];
-                        b[(y * w + x) * 3 + c] = s / (2 * r + 1);
-                    }
-            std::swap(a, b);
-        }
-        for (int step : {3, 4}) {
-            std::vector<uint8_t> out, scratch;
-            BlurBackground(step == 3 ? rgb.data() : rgba.data(), w, h, step, r, out, scratch);
-            ASSERT_EQ(out.size(), a.size());
-            double worst = 0;
-            for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::fabs(out[i] - a[i]));
-            EXPECT_LE(worst, 2.0) << "radius " << r << " step " << step;  // six roundings to whole bytes
-        }
     }
 }
 
@@ -267,20 +205,20 @@ TEST(Writer, EncoderAndAudioChoices) {
         const char* audioAction;  // "copy", an encoder, or "" for no audio
         bool refused;
     } cases[] = {
-        {"a.mp4", PixelFormat::Rgb, "aac", "copy", false},
-        {"a.mp4", PixelFormat::Rgb, "opus", "aac", false},
-        {"a.MOV", PixelFormat::Rgb, "pcm_s16le", "copy", false},
+        {"a.mp4", PixelFormat::Bgr, "aac", "copy", false},
+        {"a.mp4", PixelFormat::Bgr, "opus", "aac", false},
+        {"a.MOV", PixelFormat::Bgr, "pcm_s16le", "copy", false},
         {"a.mkv", PixelFormat::Rgba, "flac", "copy", false},
-        {"a.webm", PixelFormat::Rgb, "opus", "copy", false},
-        {"a.webm", PixelFormat::Rgb, "aac", "libopus", false},
-        {"a.avi", PixelFormat::Rgb, "ac3", "copy", false},
-        {"a.avi", PixelFormat::Rgb, "aac", "libmp3lame", false},
+        {"a.webm", PixelFormat::Bgr, "opus", "copy", false},
+        {"a.webm", PixelFormat::Bgr, "aac", "libopus", false},
+        {"a.avi", PixelFormat::Bgr, "ac3", "copy", false},
+        {"a.avi", PixelFormat::Bgr, "aac", "libmp3lame", false},
         {"a.png", PixelFormat::Rgba, "aac", "", false},
-        {"f%03d.jpg", PixelFormat::Rgb, "aac", "", false},
-        {"/dev/video10", PixelFormat::Rgb, "aac", "", false},
+        {"f%03d.jpg", PixelFormat::Bgr, "aac", "", false},
+        {"/dev/video10", PixelFormat::Bgr, "aac", "", false},
         {"/dev/video10", PixelFormat::Rgba, "aac", "", true},
         {"a.mp4", PixelFormat::Rgba, "aac", "", true},
-        {"a.gif", PixelFormat::Rgb, "aac", "", true},
+        {"a.gif", PixelFormat::Bgr, "aac", "", true},
     };
     for (const Case& c : cases) {
         EncoderChoice e = ChooseEncoder(c.path, c.format);

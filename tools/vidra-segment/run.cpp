@@ -85,7 +85,7 @@ struct Output {
 
 bool IsPattern(const Output& o) { return o.encoder.image && o.path.find('%') != std::string::npos; }
 
-size_t BytesPerPixel(PixelFormat f) { return f == PixelFormat::Gray ? 1 : f == PixelFormat::Rgb ? 3 : 4; }
+size_t BytesPerPixel(PixelFormat f) { return f == PixelFormat::Gray ? 1 : f == PixelFormat::Rgba ? 4 : 3; }
 
 // Identity checks of every file the run reads or writes; "" or the problem.
 std::string CheckFiles(const Options& opts, Output* outputs[2], std::vector<FileIdentity>& targets) {
@@ -137,7 +137,7 @@ int Run(const Options& opts) {
     DiscardStdout();
 
     const bool remove = opts.background == BackgroundMode::Remove;
-    Output composite{"--output", opts.output, remove ? PixelFormat::Rgba : PixelFormat::Rgb, {}, {}, {}};
+    Output composite{"--output", opts.output, remove ? PixelFormat::Rgba : PixelFormat::Bgr, {}, {}, {}};
     Output maskOut{"--mask", opts.mask, PixelFormat::Gray, {}, {}, {}};
     Output* outputs[2] = {&composite, &maskOut};
     for (Output* o : outputs) {
@@ -299,7 +299,12 @@ int Run(const Options& opts) {
             break;
         }
         times.Add(std::chrono::duration<double, std::milli>(t2 - t1).count());
-        if (opts.refine) compositor.RefineMask(in->data(), mask.data());
+        if (opts.refine && !compositor.RefineMask(in->data(), mask.data())) {
+            source.Done(in);
+            result = kExitFailure;
+            failure = "the library could not refine the mask of frame " + std::to_string(frames + 1);
+            break;
+        }
         stages.segment += Seconds(t1, Clock::now());
         ++frames;
         if (kind == FrameLog::Skipped) ++skipped;
@@ -321,10 +326,17 @@ int Run(const Options& opts) {
             Frame* out = composite.sink.Acquire();
             Clock::time_point t5 = Clock::now();
             stages.waitEncode += Seconds(t4, t5);
-            compositor.Compose(in->data(), mask.data(), bg ? bg->data() : replacement.data(), out->data());
+            const bool composed =
+                compositor.Compose(in->data(), mask.data(), bg ? bg->data() : replacement.data(), out->data());
             if (bg) backgroundVideo.Done(bg);
-            composite.sink.Push(out);
+            composite.sink.Push(out);  // a whole frame either way; a failed run's outputs are removed
             stages.composite += Seconds(t5, Clock::now());
+            if (!composed) {
+                source.Done(in);
+                result = kExitFailure;
+                failure = "the library could not composite frame " + std::to_string(frames);
+                break;
+            }
         }
         if (maskOut.sink.IsOpen()) {
             Clock::time_point t6 = Clock::now();

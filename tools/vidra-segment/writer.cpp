@@ -16,7 +16,12 @@ std::string Extension(const std::string& path) {
 }
 
 const char* FfmpegName(PixelFormat f) {
-    return f == PixelFormat::Gray ? "gray" : f == PixelFormat::Rgb ? "rgb24" : "rgba";
+    return f == PixelFormat::Gray ? "gray" : f == PixelFormat::Bgr ? "bgr24" : "rgba";
+}
+
+// What a lossless image keeps: gray, RGB or RGBA.
+const char* StoredName(PixelFormat f) {
+    return f == PixelFormat::Gray ? "gray" : f == PixelFormat::Bgr ? "rgb24" : "rgba";
 }
 
 }  // namespace
@@ -49,10 +54,10 @@ EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format, bool is
     };
 
     if (ext == "png") {
-        imageArgs({"-c:v", "png", "-pix_fmt", FfmpegName(format)});
+        imageArgs({"-c:v", "png", "-pix_fmt", StoredName(format)});
         c.keepsAlpha = true;
     } else if (ext == "tif" || ext == "tiff") {
-        imageArgs({"-c:v", "tiff", "-pix_fmt", FfmpegName(format)});
+        imageArgs({"-c:v", "tiff", "-pix_fmt", StoredName(format)});
         c.keepsAlpha = true;
     } else if (ext == "jpg" || ext == "jpeg") {
         imageArgs({"-c:v", "mjpeg", "-q:v", "2"});

@@ -10,7 +10,8 @@
 
 namespace vseg {
 
-enum class PixelFormat { Gray, Rgb, Rgba };
+// Bgr: the composite's byte order, which ffmpeg converts to YUV fastest.
+enum class PixelFormat { Gray, Bgr, Rgba };
 
 struct EncoderChoice {
     std::vector<std::string> args;  // output arguments placed before the file name
