@@ -158,7 +158,8 @@ VIDRA_API int32_t NNXRelease(NnxModel* model);
  * library keeps no pointer to any argument after it returns.
  */
 
-/* Status codes of the functions of this section (0 = success). */
+/* Status codes of the image, compositing and segmenter-instance functions
+ * (0 = success). */
 typedef enum VidraStatus {
     VIDRA_STATUS_OK = 0,
     VIDRA_STATUS_NULL_ARGUMENT = -101,      /* a required pointer is null */
@@ -169,7 +170,10 @@ typedef enum VidraStatus {
     VIDRA_STATUS_BAD_OPTION = -106,         /* an option is out of its documented range */
     VIDRA_STATUS_OVERLAP = -107,            /* an output overlaps an input other than as allowed */
     VIDRA_STATUS_SCRATCH_TOO_SMALL = -108,  /* scratchBytes below the size query's answer */
-    VIDRA_STATUS_NO_MEMORY = -109           /* scratch was null and allocating it failed */
+    VIDRA_STATUS_NO_MEMORY = -109,          /* allocating memory failed */
+    VIDRA_STATUS_MODEL_NOT_FOUND = -110,    /* no model file at the given path */
+    VIDRA_STATUS_MODEL_UNUSABLE = -111,     /* the engine refused the model, or its tensors do not fit the parameters */
+    VIDRA_STATUS_INTERNAL_ERROR = -112      /* an unexpected failure inside the library */
 } VidraStatus;
 
 /* Pixel formats of VidraImage. Packed formats hold the channels in the order
@@ -267,7 +271,8 @@ VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
  * a plane or mask data, or IMAGE's image is null), BAD_STRUCT_SIZE,
  * BAD_DIMENSIONS, UNSUPPORTED_FORMAT (NV12/I420 or unknown anywhere; a
  * TRANSPARENT output of 3 bytes), BAD_STRIDE, BAD_OPTION (unknown kind,
- * blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY. */
+ * blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY
+ * (scratch was null and allocating it failed). */
 VIDRA_API int32_t VidraComposite(const VidraImage* frame, const VidraMask* mask,
                                  const VidraCompositeOptions* options, VidraImage* output,
                                  void* scratch, size_t scratchBytes);
