@@ -1,5 +1,6 @@
 // vidra-segment: runs the vidra segmenter over a video, an image or a live
 // source, as a host application would, and writes the mask and a composite.
+#include "default_model_dir.h"
 #include "log_capture.h"
 #include "options.h"
 #include "run.h"
@@ -7,17 +8,13 @@
 #include <cstdio>
 #include <string>
 
-#ifndef VIDRA_DEFAULT_MODEL_DIR
-#define VIDRA_DEFAULT_MODEL_DIR "models"
-#endif
-
 using namespace vseg;
 
 int main(int argc, char** argv) {
     Options opts;
     std::string error = ParseOptions(argc, argv, opts);
     if (opts.help) {
-        std::fputs(UsageText("vidra-segment", VIDRA_DEFAULT_MODEL_DIR).c_str(), stdout);
+        std::fputs(UsageText("vidra-segment", DefaultModelDir()).c_str(), stdout);
         DiscardStdout();
         return kExitOk;
     }
@@ -26,6 +23,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vidra-segment: %s\nTry 'vidra-segment --help'.\n", error.c_str());
         return kExitUsage;
     }
-    if (opts.modelDir.empty()) opts.modelDir = VIDRA_DEFAULT_MODEL_DIR;
+    if (opts.modelDir.empty()) opts.modelDir = DefaultModelDir();
     return Run(opts);
 }
