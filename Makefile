@@ -12,7 +12,8 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
   python3-skimage opencv-doc ffmpeg ca-certificates
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean \
+  install install-windows
 .PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
 deps: apt-deps npm-deps
@@ -59,12 +60,22 @@ test-windows: build-windows
 	@cmake/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 	ctest --preset windows -j $(JOBS)
 
+# Installs include/, lib/, bin/, share/vidra/models, the CMake package and
+# vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
+# DLLs and import library laid out for shipping (default out/vidra-windows).
+PREFIX ?= /usr/local
+install: build-linux
+	cmake --install build/linux --prefix "$(PREFIX)"
+
+install-windows: build-windows
+	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+
 # ---- Sanitizers and fuzzing --------------------------------------------------
 # test-sanitize: every test under AddressSanitizer and UndefinedBehaviorSanitizer
 # (clang, no recovery; preset linux-sanitize, build/linux-sanitize). The library
 # answers an allocation it cannot make with -1, so the sanitizer's allocator
-# returns null there too; tests/sanitize/lsan.supp suppresses ONNX Runtime's
-# own leak and nothing else.
+# returns null there too; tests/sanitize/lsan.supp suppresses only ONNX
+# Runtime's own leaks.
 # fuzz: each libFuzzer target (tests/fuzz) for FUZZ_SECONDS; an input that finds
 # a fault lands in tests/fuzz/corpus/<target>/ (commit it: the tests replay it).
 # fuzz-short, part of `make test`: FUZZ_SHORT for FUZZ_SHORT_SECONDS each.
