@@ -134,13 +134,11 @@ const uint8_t* BlurRowSource::CellRow(int32_t cy) {
     return buffers_.rows[s];
 }
 
-const uint8_t* BlurRowSource::Row(int32_t y, uint8_t* scratchRow) {
+BlurRow BlurRowSource::Row(int32_t y) {
     const AxisPoint p = SampleAxis(y, plan_.factor, plan_.cellsHigh);
     const uint8_t* r0 = CellRow(p.lo);
-    if (p.wq == 0) return r0;
-    const uint8_t* r1 = CellRow(p.hi);
-    kernels_.lerpRows(r0, r1, p.wq, scratchRow, width_ * bpp_);
-    return scratchRow;
+    if (p.wq == 0) return {r0, r0, 0};
+    return {r0, CellRow(p.hi), p.wq};
 }
 
 }  // namespace compositing
