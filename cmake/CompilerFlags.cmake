@@ -1,6 +1,7 @@
 # Exact single-precision arithmetic on both targets: no contraction into FMA,
-# no fast-math. AVX2 is the library's baseline processor.
-add_compile_options(-O2 -mavx2 -ffp-contract=off -fno-fast-math -Wall -Wextra)
+# no fast-math. Baseline x86-64 (SSE2) everywhere; AVX2 only in the files
+# given to vidra_avx2_sources below.
+add_compile_options(-O2 -march=x86-64 -ffp-contract=off -fno-fast-math -Wall -Wextra)
 set(CMAKE_CXX_FLAGS_RELEASE "-DNDEBUG")
 set(CMAKE_C_FLAGS_RELEASE "-DNDEBUG")
 if(WIN32)
