@@ -16,7 +16,10 @@ endif()
 # vidra_avx2_sources(<files...>): the files that hold AVX2 kernels, compiled
 # with -mavx2. Code in them runs only behind vidra::CpuHasAvx2(); they include
 # no header with inline functions shared with baseline code (a merged inline
-# copy could carry AVX2 instructions into the baseline path).
+# copy could carry AVX2 instructions into the baseline path). Their functions
+# are in a namespace named avx2 or have names ending in Avx2: the test
+# avx2_confined_to_kernels disassembles the libraries and fails on any AVX
+# instruction in a function named otherwise.
 function(vidra_avx2_sources)
   set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
     PROPERTIES COMPILE_OPTIONS "-mavx2")
