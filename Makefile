@@ -81,6 +81,7 @@ speed: build-linux
 bench: build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
+	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
 	bench/compare_reference.sh
 
 clean:
