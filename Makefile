@@ -87,12 +87,13 @@ bench-deps:
 
 # Per-frame and per-stage costs, the image routines (the library's AVX2
 # kernels, the baseline SSE2 ones and scalar), the mask resize against
-# OpenCV's on the same input, and our inference against the WebAssembly
-# reference runtime.
+# OpenCV's on the same input, compositing and refinement, and our inference
+# against the WebAssembly reference runtime.
 bench: bench-deps build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
 	build/linux/bin/bench_mask_resize
+	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
 	bench/compare_reference.sh
 
 clean:
