@@ -3,7 +3,7 @@
  *
  * Usage from a host (one segmenter per process, calls serialised by the host):
  *
- *     // once: frame size (width a multiple of 4), pixel layout, model folder
+ *     // once: frame size (any width and height from 2), pixel layout, model folder
  *     if (VidraCreateWithPath(640, 480, VIDRA_FRAME_RGB24, "C:\\app\\models") != 0) fail();
  *     // per frame: 3 (or 4) bytes per pixel in, one mask byte per pixel out
  *     VidraFrameProcess(NULL, frame, mask);   // 0 = background ... 255 = person
@@ -11,7 +11,9 @@
  *     VidraDestroy();
  *
  * Every function returns 0 on success and -1 on failure (model location may
- * also give -2). The library writes diagnostic log lines to standard output.
+ * also give -2). No C++ exception leaves any of them: running out of memory
+ * ends the call with -1 (and, for the Vidra functions, a log line). The
+ * library writes diagnostic log lines to standard output.
  * No handle crosses this boundary; every call works on the one segmenter.
  */
 #ifndef VIDRA_H
@@ -110,20 +112,30 @@ typedef struct NnxBuffer {
 /* Does nothing and returns 0; the segmenter stays uncreated. */
 VIDRA_API int32_t VidraCreate(void);
 
-/* VidraCreateWithPathPlus with &kSegParams144x80. */
+/* VidraCreateWithPathPlus with &kSegParams144x80; a failure after the
+ * argument checks has already applied the new frame size (see below). */
 VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t frameType,
                                       const char* modelPath);
 
-/* Creates the segmenter for frames of width x height pixels (width a multiple
- * of 4) of the given frame type, with the model found in the folder modelPath
- * (either separator). params is copied. Returns 0, -1 (null or out-of-range
- * params, null folder, no memory, model missing or unusable) or -2. Call
- * VidraDestroy before creating again. */
+/* Creates the segmenter for frames of width x height pixels (any width; both
+ * sides at least 2) of the given frame type, with the model found in the
+ * folder modelPath (either separator). params is copied. Returns 0, -1 (null
+ * or out-of-range params, null folder, no memory, model missing, unusable or
+ * not matching params) or -2. Call VidraDestroy before creating again.
+ *
+ * Refusals of the arguments (README, "What creation refuses") change nothing.
+ * Any later failure has already applied the new frame size, frame type and
+ * params: -1 then does NOT mean that the previous configuration is still in
+ * place: frames are then either refused (buffers not allocated) or processed
+ * at the NEW size (the network skipped), so a host that keeps its old,
+ * smaller buffers after a failed re-creation overflows them. After -1,
+ * create again successfully or stop calling VidraFrameProcess. */
 VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t frameType,
                                           const char* modelPath, const SegParams* params);
 
 /* Releases the inference context; buffers stay until the next creation or
- * unload. Returns 0, or -1 when the engine context was unusable. */
+ * unload. Returns 0, or -1 when the engine context was unusable (a creation
+ * whose model could not be prepared). */
 VIDRA_API int32_t VidraDestroy(void);
 
 /* Segments one frame. reserved is never read. frame holds width x height

@@ -79,6 +79,11 @@ void ClassIPUPlus::ScanModelFiles(const std::string& folder, const std::string& 
     FindEntry entry;
     const intptr_t handle = FindFirstEntry(folder + kSeparator + "*" + extension, entry);
     if (handle == -1) return;
+    // Closed however the scan ends (a string or list that cannot grow throws).
+    struct Closer {
+        intptr_t handle;
+        ~Closer() { FindCloseSearch(handle); }
+    } closer{handle};
     do {
         if (entry.attrib & kFindSubdirectory) {
             if (entry.name != "." && entry.name != "..")
@@ -87,7 +92,6 @@ void ClassIPUPlus::ScanModelFiles(const std::string& folder, const std::string& 
             found.push_back(folder + kSeparator + entry.name);
         }
     } while (FindNextEntry(handle, entry) == 0);
-    FindCloseSearch(handle);
 }
 
 }  // namespace ipu

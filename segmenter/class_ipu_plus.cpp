@@ -66,14 +66,23 @@ int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
     m_buffersReady = true;
     m_smoothReady = 0;
     m_smoothIndex = 0;
+    m_modelRefused = false;
     LogPrintf("ModelInit:Start Model Init\n");
-    const int32_t status = LoadModel(std::move(modelPath));
+    int32_t status;
+    try {
+        status = LoadModel(std::move(modelPath));
+    } catch (const std::bad_alloc&) {
+        // The path strings and the folder search; the record stays unprepared,
+        // as after any failed preparation.
+        LogPrintf("ModelInit: out of memory while locating the model\n");
+        return -1;
+    }
     if (status == 0 && !ModelFitsBuffers()) {
-        // The run copies the whole output into m_outputTensor: a model that
-        // does not match the parameters would write past it. Released, the
-        // record refuses every run.
+        // A run would read or write past the buffers. The record stays
+        // prepared, so that VidraDestroy releases it (once); frames skip the
+        // network meanwhile.
         LogPrintf("ModelInit: model tensors do not match the parameters\n");
-        NNXRelease(m_nnxModel);
+        m_modelRefused = true;
         return -1;
     }
     return status;

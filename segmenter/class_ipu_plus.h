@@ -32,8 +32,10 @@ public:
     // Releases the inference context: the status of NNXRelease, or 0.
     int32_t DestroyIPU();
 
-    // One frame: 0, or -1 without a usable context.
+    // One frame: 0, or -1 without a usable context. Throws std::bad_alloc
+    // when a temporary cannot be allocated (the export turns it into -1).
     int32_t FrameProcess(const uint8_t* frame, uint8_t* mask);
+    int32_t ProcessOneFrame(const uint8_t* frame, uint8_t* mask);
 
     // Resized frame -> planar float input tensor and 8-bit luminance.
     void PreprocessRGB(const uint8_t* frame, float* tensor, int32_t width, int32_t height);
@@ -81,6 +83,9 @@ public:
     // True only while every buffer of the last InitIPU was allocated at the
     // sizes it asked for; frames are refused otherwise.
     bool m_buffersReady = false;
+    // True when the prepared model's tensors do not fit the buffers: the
+    // record stays for VidraDestroy to release, but no frame runs it.
+    bool m_modelRefused = false;
 };
 
 }  // namespace ipu

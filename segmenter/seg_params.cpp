@@ -29,14 +29,6 @@ SegParams Named(SegParams p, const char* name) {
     return p;
 }
 
-// A host may put any non-zero byte in a flag; read the byte itself so that
-// every such value counts as true.
-bool FlagByte(const bool& flag) {
-    unsigned char byte;
-    std::memcpy(&byte, &flag, 1);
-    return byte != 0;
-}
-
 // Largest element count of any buffer; every product below must stay a
 // positive 32-bit signed value.
 constexpr int64_t kMaxCount = INT32_MAX;
@@ -52,6 +44,12 @@ const SegParams kSegParams640x480 =
 
 SegParams DefaultSegParams() { return MakeParams(2, 144, 80, 288, 160); }
 
+bool FlagSet(const bool& flag) {
+    unsigned char byte;
+    std::memcpy(&byte, &flag, 1);
+    return byte != 0;
+}
+
 void CopySegParams(SegParams& to, const SegParams& from) {
     to.inputChannels = from.inputChannels;
     to.inputWidth = from.inputWidth;
@@ -61,10 +59,10 @@ void CopySegParams(SegParams& to, const SegParams& from) {
     to.outputHeight = from.outputHeight;
     to.maskWidth = from.maskWidth;
     to.maskHeight = from.maskHeight;
-    to.ConnectedComponentLabeling = FlagByte(from.ConnectedComponentLabeling);
-    to.MaskBlur = FlagByte(from.MaskBlur);
-    to.MultiFrameSmooth = FlagByte(from.MultiFrameSmooth);
-    to.needSigmoid = FlagByte(from.needSigmoid);
+    to.ConnectedComponentLabeling = FlagSet(from.ConnectedComponentLabeling);
+    to.MaskBlur = FlagSet(from.MaskBlur);
+    to.MultiFrameSmooth = FlagSet(from.MultiFrameSmooth);
+    to.needSigmoid = FlagSet(from.needSigmoid);
     to.runModelType = from.runModelType;
     // The host's text need not be terminated within the array.
     std::size_t length = 0;
@@ -86,7 +84,7 @@ const char* SegParamsProblem(const SegParams& p) {
     if (maskPixels * 3 > kMaxCount || maskPixels * p.outputChannels > kMaxCount)
         return "the mask geometry is too large";
     if (outputPixels > maskPixels) return "an output plane must not be larger than the mask";
-    if (p.ConnectedComponentLabeling &&
+    if (FlagSet(p.ConnectedComponentLabeling) &&
         (p.maskWidth != kComponentPlaneWidth || p.maskHeight != kComponentPlaneHeight))
         return "ConnectedComponentLabeling needs a 288 x 160 mask";
     return nullptr;

@@ -20,6 +20,10 @@ constexpr int kComponentPlaneHeight = 160;
 // without a model name (the folder is then searched).
 SegParams DefaultSegParams();
 
+// True when the flag's byte is non-zero. A host may put any byte in a flag;
+// reading it as a bool would be undefined for values other than 0 and 1.
+bool FlagSet(const bool& flag);
+
 // Copies fields one by one and the model name up to its first NUL (at most
 // capacity - 1 characters, always terminated).
 void CopySegParams(SegParams& to, const SegParams& from);

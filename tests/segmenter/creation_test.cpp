@@ -57,6 +57,10 @@ TEST(Creation, RefusesBadArgumentsWithoutChangingTheSegmenter) {
     SegParams huge = kSegParams144x80;
     huge.maskWidth = 40000;
     huge.maskHeight = 40000;
+    // A flag byte of 2 is true, whatever the compiler makes of such a bool.
+    SegParams cclTwo = kSegParams640x480;
+    const unsigned char two = 2;
+    std::memcpy(&cclTwo.ConnectedComponentLabeling, &two, 1);
     const std::string folder = EmptyFolder();
     const Case cases[] = {
         {"input size", wide, 320, folder.c_str(),
@@ -64,6 +68,8 @@ TEST(Creation, RefusesBadArgumentsWithoutChangingTheSegmenter) {
         {"output larger than mask", bigOutput, 320, folder.c_str(),
          "VidraCreateWithPathPlus: model parameter refused: an output plane must not be larger than the mask\n"},
         {"component filter size", ccl, 320, folder.c_str(),
+         "VidraCreateWithPathPlus: model parameter refused: ConnectedComponentLabeling needs a 288 x 160 mask\n"},
+        {"component filter size, flag byte 2", cclTwo, 320, folder.c_str(),
          "VidraCreateWithPathPlus: model parameter refused: ConnectedComponentLabeling needs a 288 x 160 mask\n"},
         {"mask overflow", huge, 320, folder.c_str(),
          "VidraCreateWithPathPlus: model parameter refused: the mask geometry is too large\n"},
