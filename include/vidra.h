@@ -65,7 +65,7 @@ typedef struct SegParams {
     bool MaskBlur;                   /* soften the mask at its edges */
     bool MultiFrameSmooth;           /* damp flicker across frames */
     bool needSigmoid;                /* apply the logistic function to the person plane */
-    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N > 0 = N threads */
+    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N in 1..64 = N threads */
     char modelName[VIDRA_MODEL_NAME_CAPACITY]; /* model file in the folder; "" = first *.tesk found */
 } SegParams;
 
@@ -150,11 +150,15 @@ VIDRA_API int32_t VidraAlgLogLevel(int32_t loglevel);
 
 /* ---- Inference wrapper ---------------------------------------------------- */
 
-/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise. */
+/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise:
+ * also for a model whose tensors need more than 256 MiB of engine storage, a
+ * run-model type outside 0..64, or a path that is not a regular file. */
 VIDRA_API int32_t NNXPrepare(const char* modelFile, NnxModel* model);
 VIDRA_API int32_t NNXPreparePlus(const char* modelFile, int32_t runModelType, NnxModel* model);
 
-/* Runs a one-input, one-output model from input into output. */
+/* Runs a one-input, one-output model from input into output. Both buffers
+ * are taken to hold 2147483647 bytes: the caller makes them large enough for
+ * the tensors' storage (NNXRunPlus checks sizes it is given). */
 VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 
 /* Gives the engine's resources back; the caller then frees model. */
@@ -164,8 +168,11 @@ VIDRA_API int32_t NNXRelease(NnxModel* model);
 } /* extern "C" */
 
 #include <vector>
-/* Runs a model with any number of inputs and outputs. Each output is copied
- * (or converted to float32, planar) into its buffer, bounded by its size.
+/* Runs a model with any number of inputs and outputs. Each input buffer must
+ * hold the tensor's storage in its declared layout, padding lanes included
+ * (float32 for a float16 input); a smaller size gives -1 before the engine
+ * runs. Each output is copied (or converted to float32, planar) into its
+ * buffer, bounded by its size.
  * The lists are taken by value, so the host must use the same C++ runtime
  * as the library (GCC's libstdc++); other hosts use NNXRun. */
 extern "C" VIDRA_API int32_t NNXRunPlus(NnxModel* model, std::vector<NnxBuffer> inputs,

@@ -25,9 +25,10 @@ public:
     // status of LoadModel.
     int32_t InitIPU(int32_t width, int32_t height, int32_t frameType, std::string modelPath);
     int32_t AllocateBuffers();
-    // True when the prepared model has one float input of m_inputSize
-    // elements and one float output of outputChannels planes of the
-    // parameters' output size.
+    // True when the prepared model has one float input, planar, of logical
+    // dimensions 1 x m_inputChannels x m_inputHeight x m_inputWidth, and one
+    // float output delivered planar (format 0, 2, 5 or 7) of 1 x
+    // outputChannels x outputHeight x outputWidth of the parameters.
     bool ModelFitsBuffers() const;
     // Releases the inference context: the status of NNXRelease, or 0.
     int32_t DestroyIPU();

@@ -33,6 +33,17 @@ SegParams Named(SegParams p, const char* name) {
 // positive 32-bit signed value.
 constexpr int64_t kMaxCount = INT32_MAX;
 
+// Bytes of every buffer InitIPU sizes from the record (the element counts
+// already fit 32 bits): smoothing history, post-processing planes, network
+// output, working mask, blur plane of a one-plane network, network input,
+// luminance image, thumbnail and resized frame.
+int64_t ParamsBufferBytes(const SegParams& p) {
+    const int64_t mask = int64_t{p.maskWidth} * p.maskHeight;
+    const int64_t floats = 3 * mask + 2 * p.outputChannels * mask + (p.outputChannels == 1 ? mask : 0) +
+                           int64_t{kNetInputChannels} * kNetInputWidth * kNetInputHeight;
+    return floats * 4 + mask + int64_t{kNetInputWidth} * kNetInputHeight * 5 + 36 * 20;
+}
+
 }  // namespace
 
 extern "C" {
@@ -84,6 +95,8 @@ const char* SegParamsProblem(const SegParams& p) {
     if (maskPixels * 3 > kMaxCount || maskPixels * p.outputChannels > kMaxCount)
         return "the mask geometry is too large";
     if (outputPixels > maskPixels) return "an output plane must not be larger than the mask";
+    if (ParamsBufferBytes(p) > kMaxParamsBufferBytes) return "the buffers would exceed 1 GiB";
+    if (p.runModelType < 0 || p.runModelType > kMaxRunModelType) return "runModelType must be 0 to 64";
     if (FlagSet(p.ConnectedComponentLabeling) &&
         (p.maskWidth != kComponentPlaneWidth || p.maskHeight != kComponentPlaneHeight))
         return "ConnectedComponentLabeling needs a 288 x 160 mask";

@@ -12,6 +12,14 @@ constexpr int kNetInputWidth = 288;
 constexpr int kNetInputHeight = 160;
 constexpr int kNetInputChannels = 3;
 
+// Largest runModelType (engine threads): the engine refuses more.
+constexpr int kMaxRunModelType = 64;
+
+// Largest total of the buffers a parameter record sizes (mask planes, the
+// smoothing history, the network input and output); the frame-sized last mask
+// comes on top, at most 512 MiB by the frame size check.
+constexpr long long kMaxParamsBufferBytes = 1LL << 30;
+
 // Size of the connected-component filter's fixed label plane.
 constexpr int kComponentPlaneWidth = 288;
 constexpr int kComponentPlaneHeight = 160;
