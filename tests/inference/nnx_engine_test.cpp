@@ -8,9 +8,16 @@
 #include <vector>
 
 #if defined(__linux__)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
 #endif
 
+#include "inference/engine_api.h"
 #include "vidra.h"
 
 namespace {
@@ -176,6 +183,35 @@ TEST(NnxEngine, PrepareRunReleaseCyclesDoNotGrowMemory) {
     EXPECT_EQ(2.0f * x[0] + 1.0f, y[0]);
     const long grown = ResidentKiB() - before;
     EXPECT_LT(grown, 16 * 1024) << "resident memory grew by " << grown << " KiB over 2000 cycles";
+}
+
+// A FIFO named like a model is not a model file: refused at once, by the
+// wrapper and by the engine, instead of waiting for a writer that never comes.
+TEST(NnxEngine, AFifoIsRefusedWithoutBlocking) {
+    const std::string fifo = TestModel("fifo_test.tesk");
+    unlink(fifo.c_str());
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    const std::function<int()> opens[] = {
+        [&] {
+            NnxModel m{};
+            return NNXPrepare(fifo.c_str(), &m);
+        },
+        [&] {
+            std::uint64_t model = 0, result = 0;
+            return CreateInference(0, fifo.c_str(), 0, 0, &model, &result) == 0 && model != 0 ? 0 : -1;
+        },
+    };
+    for (const auto& open : opens) {
+        auto status = std::async(std::launch::async, open);
+        if (status.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "blocked on the FIFO";
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // lets it go on
+            status.wait();
+            if (writer >= 0) close(writer);
+        }
+        EXPECT_EQ(-1, status.get());
+    }
+    unlink(fifo.c_str());
 }
 
 // Output storage that every run overwrites is not written at preparation: a
