@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -167,7 +168,8 @@ TEST(ModelLocation, SearchVisitsEachFolderOnceAndStopsAtItsDepth) {
     std::vector<std::string> names;
     for (const std::string& entry : found) names.push_back(entry.substr(entry.rfind('\\') + 1));
     EXPECT_EQ(names, (std::vector<std::string>{"shallow.tesk", "m.tesk"}));
-    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    // Where links cannot be made (Wine), only the depth limit was tried.
+    if (error) std::fprintf(stderr, "no symbolic links here: %s\n", error.message().c_str());
 }
 
 TEST(ModelLocation, LoadModelStatuses) {
