@@ -164,6 +164,164 @@ VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 /* Gives the engine's resources back; the caller then frees model. */
 VIDRA_API int32_t NNXRelease(NnxModel* model);
 
+/* ==== Images and compositing ===============================================
+ *
+ * Stateless functions beside the segmenter: they use no global state, never
+ * touch the segmenter, write nothing to standard output and may run on any
+ * number of threads at once, provided no buffer one call writes is read or
+ * written by another call meanwhile. Each returns a VidraStatus; on any
+ * status but VIDRA_STATUS_OK nothing has been written to the outputs. The
+ * library keeps no pointer to any argument after it returns.
+ */
+
+/* Status codes of the image, compositing and segmenter-instance functions
+ * (0 = success). */
+typedef enum VidraStatus {
+    VIDRA_STATUS_OK = 0,
+    VIDRA_STATUS_NULL_ARGUMENT = -101,      /* a required pointer is null */
+    VIDRA_STATUS_BAD_STRUCT_SIZE = -102,    /* structSize is not one this library knows */
+    VIDRA_STATUS_BAD_DIMENSIONS = -103,     /* width/height not positive, or sizes differ */
+    VIDRA_STATUS_UNSUPPORTED_FORMAT = -104, /* format unknown or not accepted by this function */
+    VIDRA_STATUS_BAD_STRIDE = -105,         /* |stride| smaller than a row's bytes */
+    VIDRA_STATUS_BAD_OPTION = -106,         /* an option is out of its documented range */
+    VIDRA_STATUS_OVERLAP = -107,            /* an output overlaps an input other than as allowed */
+    VIDRA_STATUS_SCRATCH_TOO_SMALL = -108,  /* scratchBytes below the size query's answer */
+    VIDRA_STATUS_NO_MEMORY = -109,          /* allocating memory failed */
+    VIDRA_STATUS_MODEL_NOT_FOUND = -110,    /* no model file at the given path */
+    VIDRA_STATUS_MODEL_UNUSABLE = -111,     /* the engine refused the model, or its tensors do not fit the parameters */
+    VIDRA_STATUS_INTERNAL_ERROR = -112      /* an unexpected failure inside the library */
+} VidraStatus;
+
+/* Pixel formats of VidraImage. Packed formats hold the channels in the order
+ * of their name, one byte each; the fourth byte of RGBA32/BGRA32 is alpha
+ * (compositing reads it as unused padding, like an X byte). NV12: a Y plane
+ * and a plane of interleaved U, V at half width and height; I420: Y, U and V
+ * planes, U and V at half width and height (rounded up). */
+typedef enum VidraPixelFormat {
+    VIDRA_PIXEL_RGB24 = 1,
+    VIDRA_PIXEL_RGBA32 = 2,
+    VIDRA_PIXEL_BGR24 = 3,
+    VIDRA_PIXEL_BGRA32 = 4,
+    VIDRA_PIXEL_NV12 = 5,
+    VIDRA_PIXEL_I420 = 6
+} VidraPixelFormat;
+
+/* An image in memory owned by the caller. Row y of plane p starts at
+ * planes[p] + y * strides[p]; a negative stride describes a bottom-up buffer
+ * (planes[p] then points at the top row). Packed formats use planes[0] and
+ * strides[0] only; the other entries are ignored. The layout is fixed: new
+ * layouts get new format codes. Functions only read an image passed as an
+ * input, even though planes are not const. */
+typedef struct VidraImage {
+    int32_t width;       /* pixels per row, > 0 */
+    int32_t height;      /* rows, > 0 */
+    int32_t format;      /* a VidraPixelFormat */
+    int32_t reserved;    /* set to 0 */
+    uint8_t* planes[3];
+    int32_t strides[3];  /* bytes from one row to the next; |stride| >= row bytes */
+} VidraImage;
+
+/* One byte per pixel, 0 = background ... 255 = person (the layout of
+ * VidraFrameProcess's masks, which use stride = width). Row y starts at
+ * data + y * stride; |stride| >= width. Fixed layout, like VidraImage. */
+typedef struct VidraMask {
+    int32_t width;
+    int32_t height;
+    int32_t stride;
+    int32_t reserved;    /* set to 0 */
+    uint8_t* data;
+} VidraMask;
+
+/* ---- Compositing -------------------------------------------------------- */
+
+typedef enum VidraBackgroundKind {
+    VIDRA_BACKGROUND_BLUR = 1,        /* the frame's own background, blurred */
+    VIDRA_BACKGROUND_COLOR = 2,       /* one colour */
+    VIDRA_BACKGROUND_IMAGE = 3,       /* a host image of the frame's size */
+    VIDRA_BACKGROUND_TRANSPARENT = 4  /* frame colours, mask as alpha (4-byte output) */
+} VidraBackgroundKind;
+
+/* What to put behind the person. Zero-fill it, then set structSize to
+ * sizeof(VidraCompositeOptions) (the library accepts the sizes of the versions
+ * it knows; later versions only append fields) and the fields of the kind. */
+typedef struct VidraCompositeOptions {
+    uint32_t structSize;
+    int32_t background;      /* a VidraBackgroundKind */
+    int32_t blurStrength;    /* BLUR: 1..500, about the standard deviation in frame pixels */
+    uint8_t color[4];        /* COLOR: red, green, blue; the fourth byte is ignored */
+    const VidraImage* image; /* IMAGE: width and height of the frame, a packed format */
+} VidraCompositeOptions;
+
+/* Bytes of scratch memory VidraComposite needs for frames of width x height
+ * with these options (the same answer for any pixel formats). Writes *bytes
+ * and returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, BAD_OPTION (see VidraComposite) with *bytes untouched. */
+VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
+                                            const VidraCompositeOptions* options,
+                                            size_t* bytes);
+
+/* Puts the person of frame over the background chosen by options:
+ *   out = (frame * m + background * (255 - m) + 127) / 255 per colour channel
+ * with m the mask byte, so m = 255 keeps the frame pixel and m = 0 gives the
+ * background exactly. TRANSPARENT copies the frame's colours and writes the
+ * mask as (straight) alpha. A 4-byte output of the other kinds gets alpha 255.
+ *
+ * BLUR blurs the background without the person: the frame is averaged with
+ * weights 256 - m, so person pixels (weight 1) hardly enter the background
+ * beside them, while a neighbourhood of only person (all weights 1) gets the
+ * plain blur. The blur runs at a resolution reduced with the strength and is
+ * upsampled bilinearly, so its cost barely depends on the strength.
+ *
+ * frame, options->image and output take any packed format (channels are
+ * reordered as needed); TRANSPARENT needs RGBA32 or BGRA32 output. mask and
+ * output have the frame's width and height. output may be frame itself (same
+ * planes[0], stride and bytes per pixel); no other overlap of output with
+ * frame, mask or image is allowed.
+ *
+ * scratch: null (the call allocates and frees its own), or at least
+ * VidraCompositeScratchSize bytes, any alignment, owned by the caller and
+ * used by one call at a time; reusing it avoids an allocation per frame.
+ * The result does not depend on the scratch's contents or on the processor.
+ *
+ * Returns VIDRA_STATUS_OK, or: NULL_ARGUMENT (frame, mask, options, output,
+ * a plane or mask data, or IMAGE's image is null), BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, UNSUPPORTED_FORMAT (NV12/I420 or unknown anywhere; a
+ * TRANSPARENT output of 3 bytes), BAD_STRIDE, BAD_OPTION (unknown kind,
+ * blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY
+ * (scratch was null and allocating it failed). */
+VIDRA_API int32_t VidraComposite(const VidraImage* frame, const VidraMask* mask,
+                                 const VidraCompositeOptions* options, VidraImage* output,
+                                 void* scratch, size_t scratchBytes);
+
+/* ---- Mask edge refinement ----------------------------------------------- */
+
+/* Parameters of VidraRefineMask. Zero-fill, set structSize to
+ * sizeof(VidraRefineOptions); zero fields take their defaults. */
+typedef struct VidraRefineOptions {
+    uint32_t structSize;
+    int32_t radius;   /* window radius in frame pixels, 0..500; 0 = shorter side / 60, at least 4 */
+    float epsilon;    /* smoothing, for luminance scaled to 0..1; 0 = 0.001; else 1e-6..1 */
+} VidraRefineOptions;
+
+/* Bytes of scratch memory VidraRefineMask needs for width x height with
+ * these options (null = defaults). Writes *bytes; returns VIDRA_STATUS_OK,
+ * NULL_ARGUMENT (bytes), BAD_STRUCT_SIZE, BAD_DIMENSIONS or BAD_OPTION. */
+VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
+                                         const VidraRefineOptions* options, size_t* bytes);
+
+/* Pulls the soft edge of mask onto the edges of frame: a guided filter with
+ * the frame's luminance as guide, computed at reduced resolution with its
+ * coefficients upsampled bilinearly. Opt-in: nothing else in the library
+ * refines masks. frame is any packed format; mask and output have its size;
+ * output may be mask itself (same data and stride), no other overlap with
+ * mask or frame. options may be null (defaults). scratch as for
+ * VidraComposite. Returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, UNSUPPORTED_FORMAT, BAD_STRIDE, BAD_OPTION, OVERLAP,
+ * SCRATCH_TOO_SMALL, NO_MEMORY (meanings as for VidraComposite). */
+VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const VidraMask* mask,
+                                  const VidraRefineOptions* options, VidraMask* output,
+                                  void* scratch, size_t scratchBytes);
+
 #ifdef __cplusplus
 } /* extern "C" */
 
