@@ -12,7 +12,7 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
   python3-skimage opencv-doc ffmpeg ca-certificates
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean \
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
   install install-windows
 
 deps: apt-deps npm-deps
@@ -71,6 +71,10 @@ install-windows: build-windows
 
 demo: build-linux
 	tools/demo.sh
+
+# vidra-segment's wall-clock frame rate, file to file, at 720p and 1080p.
+speed: build-linux
+	tools/speed.sh
 
 # Per-frame and per-stage costs, the image routines (vector against scalar),
 # and our inference against the WebAssembly reference runtime.

@@ -14,11 +14,12 @@
 namespace vidra {
 namespace compositing {
 
-// Block factor (2..255, about 2/3 of s) and box radii at the reduced
+// Block factor (even, 2..254, about 2/3 of s) and box radii at the reduced
 // resolution for a strength s: the block average and the bilinear return
 // blur by about factor / 2 themselves, the three boxes add the rest of s.
 struct BlurPlan {
     int32_t factor;
+    int32_t group;  // pixels summed together in a row first (2 or 4, divides factor)
     int32_t cellsWide;
     int32_t cellsHigh;
     int32_t radii[3];
@@ -27,7 +28,7 @@ BlurPlan PlanBlur(int32_t width, int32_t height, int32_t strength);
 int32_t MaxRadius(const BlurPlan& plan);
 
 struct BlurBuffers {
-    uint32_t* columnSums;  // 4 per pixel of a row
+    uint32_t* columnSums;  // 4 per pixel group of a row
     float* cells;          // 4 per cell
     float* cellsSpare;
     float* pad;            // one row of cells with its repeated edges

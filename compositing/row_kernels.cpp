@@ -43,11 +43,11 @@ void PackScalar(const uint8_t* src, RowLayout from, const uint8_t* alpha, uint8_
 }
 
 void AccumulateWeightedScalar(const uint8_t* src, int32_t bpp, const uint8_t* m, uint32_t* acc,
-                              int32_t width) {
+                              int32_t width, int32_t group) {
     for (int32_t x = 0; x < width; ++x) {
         const uint32_t w = 256u - m[x];
         const uint8_t* s = src + At(x, bpp);
-        uint32_t* a = acc + At(x, 4);
+        uint32_t* a = acc + At(x / group, 4);
         a[0] += w * s[0];
         a[1] += w * s[1];
         a[2] += w * s[2];
@@ -74,11 +74,14 @@ void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* ds
 }
 
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m,
-                              uint32_t* acc, int32_t width) {
+                              uint32_t* acc, int32_t width, int32_t group, uint8_t* luma) {
     for (int32_t x = 0; x < width; ++x) {
         const uint8_t* s = src + At(x, from.bpp);
-        acc[2 * x] += (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
-        acc[2 * x + 1] += m[x];
+        const uint32_t y = (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
+        luma[x] = static_cast<uint8_t>(y);
+        uint32_t* a = acc + At(x / group, 2);
+        a[0] += y;
+        a[1] += m[x];
     }
 }
 
@@ -89,15 +92,13 @@ void UpsampleFloatRowScalar(const float* cells, AxisSamples axis, float* dst, in
     }
 }
 
-void RefineRowScalar(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                     const float* b0, const float* b1, float w, uint8_t* out, int32_t width) {
+void RefineRowScalar(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                     const float* b1, float w, uint8_t* out, int32_t width) {
     const float v = 1.0f - w;
     for (int32_t x = 0; x < width; ++x) {
-        const uint8_t* s = src + At(x, from.bpp);
-        const int32_t luma = (77 * s[from.red] + 150 * s[from.green] + 29 * s[from.blue] + 128) >> 8;
         const float a = a0[x] * v + a1[x] * w;
         const float b = b0[x] * v + b1[x] * w;
-        float q = a * static_cast<float>(luma) + b + 0.5f;
+        float q = a * static_cast<float>(luma[x]) + b + 0.5f;
         // In the order of the vector max/min, which also send NaN to 0.
         q = q > 0.0f ? q : 0.0f;
         q = q < 255.0f ? q : 255.0f;
