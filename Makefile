@@ -9,7 +9,7 @@ JOBS ?= 2
 PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
-  python3-skimage opencv-doc ffmpeg ca-certificates
+  python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
 NPM_STAMP := node_modules/.vidra-installed
 
 .PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
