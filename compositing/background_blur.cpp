@@ -74,13 +74,16 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateWeighted(RowOf(frame, y), from.bpp, RowOf(mask, y), b.columnSums, width,
                                        plan.group);
+        const int32_t per = k / plan.group;
+        const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < cw; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
+            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
             uint32_t sum[4] = {0, 0, 0, 0};
-            const int32_t qEnd = CellCount(x1, plan.group);
-            for (int32_t q = x0 / plan.group; q < qEnd; ++q)
+            for (int32_t q = q0; q < q1; ++q)
                 for (int32_t c = 0; c < 4; ++c) sum[c] += b.columnSums[4 * q + c];
-            const float inverse = 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
+            const float inverse =
+                x1 - x0 == k ? fullInverse : 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
             float* cell = b.cells + (static_cast<size_t>(cy) * cw + cx) * 4;
             for (int32_t c = 0; c < 4; ++c) cell[c] = static_cast<float>(sum[c]) * inverse;
         }
@@ -91,8 +94,8 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     for (int32_t r : plan.radii)
         if (r > 0) BoxSum(src, b.cellsSpare, src, cw, ch, 4, r, b.pad, kernels);
 
-    // Colour = blurred (colour * weight) / blurred weight, rounded, in the
-    // output's byte order.
+    // Colour = blurred (colour * weight) * (1 / blurred weight), rounded, in
+    // the output's byte order.
     int32_t place[3];
     place[from.red] = out.red;
     place[from.green] = out.green;
@@ -101,8 +104,9 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     for (size_t i = 0; i < cells; ++i) {
         const float* cell = src + 4 * i;
         uint8_t* bytes = b.cellBytes + 4 * i;
+        const float inverse = 1.0f / cell[3];
         for (int32_t c = 0; c < 3; ++c) {
-            float v = cell[c] / cell[3] + 0.5f;
+            float v = cell[c] * inverse + 0.5f;
             v = v < 255.0f ? v : 255.0f;
             bytes[place[c]] = static_cast<uint8_t>(static_cast<int32_t>(v));
         }
@@ -130,13 +134,11 @@ const uint8_t* BlurRowSource::CellRow(int32_t cy) {
     return buffers_.rows[s];
 }
 
-const uint8_t* BlurRowSource::Row(int32_t y, uint8_t* scratchRow) {
+BlurRow BlurRowSource::Row(int32_t y) {
     const AxisPoint p = SampleAxis(y, plan_.factor, plan_.cellsHigh);
     const uint8_t* r0 = CellRow(p.lo);
-    if (p.wq == 0) return r0;
-    const uint8_t* r1 = CellRow(p.hi);
-    kernels_.lerpRows(r0, r1, p.wq, scratchRow, width_ * bpp_);
-    return scratchRow;
+    if (p.wq == 0) return {r0, r0, 0};
+    return {r0, CellRow(p.hi), p.wq};
 }
 
 }  // namespace compositing

@@ -45,13 +45,18 @@ BlurBuffers TakeBlurBuffers(ScratchArena& arena, const BlurPlan& plan, int32_t w
 void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, const BlurPlan& plan,
                  const BlurBuffers& buffers, const RowKernels& kernels);
 
-// Background row y, in the output's layout, for a frame of the given width.
-// Returns either one of the cached rows or scratchRow.
+// The background of row y, in the output's layout: two upsampled cell rows
+// and the weight of the second (the blend kernel's b0, b1, wb).
+struct BlurRow {
+    const uint8_t* r0;
+    const uint8_t* r1;
+    int32_t w;
+};
 class BlurRowSource {
 public:
     BlurRowSource(const BlurPlan& plan, const BlurBuffers& buffers, int32_t width, int32_t bpp,
                   const RowKernels& kernels);
-    const uint8_t* Row(int32_t y, uint8_t* scratchRow);
+    BlurRow Row(int32_t y);
 
 private:
     const uint8_t* CellRow(int32_t cy);

@@ -74,15 +74,18 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group,
                                        b.luma + static_cast<size_t>(y) * width);
+        const int32_t per = k / p.group;
+        const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
+            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
             uint32_t luma = 0, input = 0;
-            const int32_t qEnd = CellCount(x1, p.group);
-            for (int32_t q = x0 / p.group; q < qEnd; ++q) {
+            for (int32_t q = q0; q < q1; ++q) {
                 luma += b.columnSums[2 * q];
                 input += b.columnSums[2 * q + 1];
             }
-            const float inverse = 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
+            const float inverse =
+                x1 - x0 == k ? fullInverse : 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
             const size_t i = static_cast<size_t>(cy) * p.cellsWide + cx;
             b.guide[i] = static_cast<float>(luma) * inverse;
             b.input[i] = static_cast<float>(input) * inverse;

@@ -17,14 +17,17 @@ inline std::ptrdiff_t At(int32_t x, int32_t bpp) {
 
 }  // namespace
 
-void BlendScalar(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* out,
-                 int32_t width, int32_t bpp) {
+void BlendScalar(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int32_t wb, const uint8_t* m,
+                 uint8_t* out, int32_t width, int32_t bpp) {
+    const uint32_t w1 = static_cast<uint32_t>(wb), w0 = 256u - w1;
     for (int32_t x = 0; x < width; ++x) {
-        const uint32_t wf = m[x];
-        const uint32_t wb = 255u - wf;
+        const uint32_t mf = m[x];
+        const uint32_t mb = 255u - mf;
         const std::ptrdiff_t p = At(x, bpp);
-        for (int32_t c = 0; c < 3; ++c)
-            out[p + c] = static_cast<uint8_t>((f[p + c] * wf + b[p + c] * wb + 127u) / 255u);
+        for (int32_t c = 0; c < 3; ++c) {
+            const uint32_t b = (b0[p + c] * w0 + b1[p + c] * w1 + 128u) >> 8;
+            out[p + c] = static_cast<uint8_t>((f[p + c] * mf + b * mb + 127u) / 255u);
+        }
         if (bpp == 4) out[p + 3] = 255;
     }
 }
@@ -65,12 +68,6 @@ void UpsampleRowScalar(const uint8_t* cells, AxisSamples axis, uint8_t* dst, int
         for (int32_t c = 0; c < bpp; ++c)
             d[c] = static_cast<uint8_t>((lo[c] * (256u - w) + hi[c] * w + 128u) >> 8);
     }
-}
-
-void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n) {
-    const uint32_t w1 = static_cast<uint32_t>(w), w0 = 256u - w1;
-    for (int32_t i = 0; i < n; ++i)
-        dst[i] = static_cast<uint8_t>((r0[i] * w0 + r1[i] * w1 + 128u) >> 8);
 }
 
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m,
@@ -117,7 +114,7 @@ void SumRowsScalar(const float* const* rows, int32_t count, float* dst, int32_t 
 const RowKernels& ScalarRowKernels() {
     static const RowKernels table = {BlendScalar,         PackScalar,
                                      AccumulateWeightedScalar, UpsampleRowScalar,
-                                     LerpRowsScalar,      AccumulateLumaMaskScalar,
+                                     AccumulateLumaMaskScalar,
                                      UpsampleFloatRowScalar,   RefineRowScalar,
                                      SumRowsScalar};
     return table;

@@ -32,10 +32,12 @@ struct RowLayout {
 constexpr int32_t kMaxSumRows = 63;
 
 struct RowKernels {
-    // out = (f * m + b * (255 - m) + 127) / 255 per colour byte; f, b and out
-    // share the layout (bpp 3 or 4); a fourth byte of out becomes 255.
-    void (*blend)(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* out,
-                  int32_t width, int32_t bpp);
+    // out = (f * m + b * (255 - m) + 127) / 255 per colour byte, where the
+    // background b = (b0 * (256 - wb) + b1 * wb + 128) >> 8 (wb 0..256; 0
+    // gives b0); f, b0, b1 and out share the layout (bpp 3 or 4); a fourth
+    // byte of out becomes 255.
+    void (*blend)(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int32_t wb,
+                  const uint8_t* m, uint8_t* out, int32_t width, int32_t bpp);
     // Reorders the colours of src into dst's layout; a fourth byte of dst
     // becomes alpha[x], or 255 when alpha is null.
     void (*pack)(const uint8_t* src, RowLayout from, const uint8_t* alpha, uint8_t* dst,
@@ -48,8 +50,6 @@ struct RowKernels {
     // c < bpp (cells hold 4 bytes each).
     void (*upsampleRow)(const uint8_t* cells, AxisSamples axis, uint8_t* dst, int32_t width,
                         int32_t bpp);
-    // dst[i] = (r0[i] * (256 - w) + r1[i] * w + 128) >> 8, w in 0..256.
-    void (*lerpRows)(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n);
     // luma[x] = (77 red + 150 green + 29 blue + 128) >> 8 of pixel x, and with
     // q = x / group (group 1 or 2): acc[2q] += luma[x], acc[2q + 1] += m[x].
     void (*accumulateLumaMask)(const uint8_t* src, RowLayout from, const uint8_t* m,
@@ -67,15 +67,14 @@ struct RowKernels {
 
 // The scalar kernels (the vector set uses them for the columns its steps
 // leave over).
-void BlendScalar(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* out, int32_t width,
-                 int32_t bpp);
+void BlendScalar(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int32_t wb, const uint8_t* m,
+                 uint8_t* out, int32_t width, int32_t bpp);
 void PackScalar(const uint8_t* src, RowLayout from, const uint8_t* alpha, uint8_t* dst, RowLayout to,
                 int32_t width);
 void AccumulateWeightedScalar(const uint8_t* src, int32_t bpp, const uint8_t* m, uint32_t* acc,
                               int32_t width, int32_t group);
 void UpsampleRowScalar(const uint8_t* cells, AxisSamples axis, uint8_t* dst, int32_t width,
                        int32_t bpp);
-void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n);
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m, uint32_t* acc,
                               int32_t width, int32_t group, uint8_t* luma);
 void UpsampleFloatRowScalar(const float* cells, AxisSamples axis, float* dst, int32_t width);

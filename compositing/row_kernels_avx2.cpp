@@ -51,11 +51,36 @@ inline __m256i SpreadFour(const uint8_t* m) {
         _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m))), rep);
 }
 
-void BlendAvx2(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* out, int32_t width,
-               int32_t bpp) {
+// (r0 * (256 - w) + r1 * w + 128) >> 8 on 32 bytes; w0 = 256 - w, w1 = w
+// as 16-bit lanes.
+inline __m256i Lerp(__m256i r0, __m256i r1, __m256i w0, __m256i w1) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i c128 = _mm256_set1_epi16(128);
+    const __m256i lo = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(r0, zero), w0),
+                                          _mm256_mullo_epi16(_mm256_unpacklo_epi8(r1, zero), w1)),
+                         c128),
+        8);
+    const __m256i hi = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(r0, zero), w0),
+                                          _mm256_mullo_epi16(_mm256_unpackhi_epi8(r1, zero), w1)),
+                         c128),
+        8);
+    return _mm256_packus_epi16(lo, hi);
+}
+
+void BlendAvx2(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int32_t wb, const uint8_t* m,
+               uint8_t* out, int32_t width, int32_t bpp) {
     int32_t x = 0;
     const __m256i ones = _mm256_set1_epi8(-1);
     const __m256i zero = _mm256_setzero_si256();
+    const __m256i w1 = _mm256_set1_epi16(static_cast<int16_t>(wb));
+    const __m256i w0 = _mm256_set1_epi16(static_cast<int16_t>(256 - wb));
+    // Background bytes at offset o (wb 0 gives b0 itself, as the formula does).
+    const auto back = [&](size_t o) {
+        const __m256i v0 = Load(b0 + o);
+        return wb == 0 ? v0 : Lerp(v0, Load(b1 + o), w0, w1);
+    };
     if (bpp == 3) {
         const __m256i p0 = ThreeBytePattern(0, 0, 5, 1);
         const __m256i p1 = ThreeBytePattern(10, 2, 0, 0);
@@ -68,15 +93,15 @@ void BlendAvx2(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* ou
                 continue;
             }
             if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(mv, zero)) == -1) {
-                for (int32_t i = 0; i < 3; ++i) Store(out + o + 32 * i, Load(b + o + 32 * i));
+                for (int32_t i = 0; i < 3; ++i) Store(out + o + 32 * i, back(o + 32 * i));
                 continue;
             }
             const __m256i m0 = _mm256_shuffle_epi8(_mm256_permute2x128_si256(mv, mv, 0x00), p0);
             const __m256i m1 = _mm256_shuffle_epi8(mv, p1);
             const __m256i m2 = _mm256_shuffle_epi8(_mm256_permute2x128_si256(mv, mv, 0x11), p2);
-            const __m256i r0 = Mix(Load(f + o), Load(b + o), m0);
-            const __m256i r1 = Mix(Load(f + o + 32), Load(b + o + 32), m1);
-            const __m256i r2 = Mix(Load(f + o + 64), Load(b + o + 64), m2);
+            const __m256i r0 = Mix(Load(f + o), back(o), m0);
+            const __m256i r1 = Mix(Load(f + o + 32), back(o + 32), m1);
+            const __m256i r2 = Mix(Load(f + o + 64), back(o + 64), m2);
             Store(out + o, r0);
             Store(out + o + 32, r1);
             Store(out + o + 64, r2);
@@ -90,37 +115,16 @@ void BlendAvx2(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* ou
             const bool none = _mm256_movemask_epi8(_mm256_cmpeq_epi8(mv, zero)) == -1;
             __m256i r[4];
             for (int32_t i = 0; i < 4; ++i) {
-                const __m256i fv = Load(f + o + 32 * i), bv = Load(b + o + 32 * i);
-                r[i] = all ? fv : none ? bv : Mix(fv, bv, SpreadFour(m + x + 8 * i));
+                const __m256i fv = Load(f + o + 32 * i);
+                r[i] = all    ? fv
+                       : none ? back(o + 32 * i)
+                              : Mix(fv, back(o + 32 * i), SpreadFour(m + x + 8 * i));
             }
             for (int32_t i = 0; i < 4; ++i) Store(out + o + 32 * i, _mm256_or_si256(r[i], alpha));
         }
     }
     const size_t o = static_cast<size_t>(x) * bpp;
-    BlendScalar(f + o, b + o, m + x, out + o, width - x, bpp);
-}
-
-void LerpRowsAvx2(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i w1 = _mm256_set1_epi16(static_cast<int16_t>(w));
-    const __m256i w0 = _mm256_set1_epi16(static_cast<int16_t>(256 - w));
-    const __m256i c128 = _mm256_set1_epi16(128);
-    int32_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i a = Load(r0 + i), b = Load(r1 + i);
-        const __m256i lo = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(a, zero), w0),
-                                              _mm256_mullo_epi16(_mm256_unpacklo_epi8(b, zero), w1)),
-                             c128),
-            8);
-        const __m256i hi = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(a, zero), w0),
-                                              _mm256_mullo_epi16(_mm256_unpackhi_epi8(b, zero), w1)),
-                             c128),
-            8);
-        Store(dst + i, _mm256_packus_epi16(lo, hi));
-    }
-    LerpRowsScalar(r0 + i, r1 + i, w, dst + i, n - i);
+    BlendScalar(f + o, b0 + o, b1 + o, wb, m + x, out + o, width - x, bpp);
 }
 
 // Pixels x .. x+7 of a packed row as 32-bit lanes, bytes in the row's order
@@ -420,7 +424,7 @@ void SumRowsAvx2(const float* const* rows, int32_t count, float* dst, int32_t n)
 
 const RowKernels& Avx2RowKernels() {
     static const RowKernels table = {BlendAvx2,         PackAvx2,           AccumulateWeightedAvx2,
-                                     UpsampleRowAvx2,   LerpRowsAvx2,       AccumulateLumaMaskAvx2,
+                                     UpsampleRowAvx2,   AccumulateLumaMaskAvx2,
                                      UpsampleFloatRowAvx2, RefineRowAvx2,
                                      SumRowsAvx2};
     return table;
