@@ -10,9 +10,11 @@ PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
   python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
+# Benchmark-only peer, installed by `make bench`: never needed to build or test.
+BENCH_APT_PACKAGES := libopencv-dev
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
+.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
   install install-windows
 
 deps: apt-deps npm-deps
@@ -76,11 +78,22 @@ demo: build-linux
 speed: build-linux
 	tools/speed.sh
 
-# Per-frame and per-stage costs, the image routines (vector against scalar),
-# and our inference against the WebAssembly reference runtime.
-bench: build-linux
+bench-deps:
+	@missing=$$(for p in $(BENCH_APT_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	fi
+
+# Per-frame and per-stage costs, the image routines (the library's AVX2
+# kernels, the baseline SSE2 ones and scalar), the mask resize against
+# OpenCV's on the same input, compositing and refinement, and our inference
+# against the WebAssembly reference runtime.
+bench: bench-deps build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
+	build/linux/bin/bench_mask_resize
+	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
 	bench/compare_reference.sh
 
 clean:
