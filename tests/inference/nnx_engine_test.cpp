@@ -170,6 +170,14 @@ TEST(NnxEngine, HugeTensorsAndThreadCountsAreRefused) {
 }
 
 #if defined(__linux__)
+long ResidentKiB() {
+    long pages = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f == nullptr || std::fscanf(f, "%ld %ld", &pages, &resident) != 2) ADD_FAILURE() << "no /proc/self/statm";
+    if (f) std::fclose(f);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 #if defined(VIDRA_ASAN)
 // The sanitizer's allocator keeps freed blocks in a quarantine, so resident
 // memory says nothing there; its count of live bytes is exact, which allows
@@ -180,13 +188,7 @@ long HeldKiB() { return static_cast<long>(__sanitizer_get_current_allocated_byte
 #else
 constexpr int kWarmCycles = 300, kCycles = 2300;
 constexpr long kLimitKiB = 16 * 1024;
-long HeldKiB() {
-    long pages = 0, resident = 0;
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr || std::fscanf(f, "%ld %ld", &pages, &resident) != 2) ADD_FAILURE() << "no /proc/self/statm";
-    if (f) std::fclose(f);
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+long HeldKiB() { return ResidentKiB(); }
 #endif
 
 // A session kept per cycle would add about 75 KiB (150 MiB over 2000 cycles,
