@@ -52,7 +52,7 @@ build-windows: models
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: test-linux test-windows
+test: test-linux test-windows fuzz-short
 
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)
@@ -83,7 +83,7 @@ install-windows: build-windows
 # fuzz-short, part of `make test`: FUZZ_SHORT for FUZZ_SHORT_SECONDS each.
 SANITIZE_PACKAGES := clang libclang-rt-dev
 FUZZ_TARGETS := model_file params call_sequence model_folder
-FUZZ_SHORT := call_sequence model_folder
+FUZZ_SHORT := model_file call_sequence
 FUZZ_SECONDS ?= 300
 FUZZ_SHORT_SECONDS ?= 45
 
