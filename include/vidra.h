@@ -148,6 +148,172 @@ VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 /* Gives the engine's resources back; the caller then frees model. */
 VIDRA_API int32_t NNXRelease(NnxModel* model);
 
+/* ==== Shared image types (temporary copy until the compositing section lands) ==== */
+
+/* Status codes of the functions of this section (0 = success). */
+typedef enum VidraStatus {
+    VIDRA_STATUS_OK = 0,
+    VIDRA_STATUS_NULL_ARGUMENT = -101,      /* a required pointer is null */
+    VIDRA_STATUS_BAD_STRUCT_SIZE = -102,    /* structSize is not one this library knows */
+    VIDRA_STATUS_BAD_DIMENSIONS = -103,     /* width/height not positive, or sizes differ */
+    VIDRA_STATUS_UNSUPPORTED_FORMAT = -104, /* format unknown or not accepted by this function */
+    VIDRA_STATUS_BAD_STRIDE = -105,         /* |stride| smaller than a row's bytes */
+    VIDRA_STATUS_BAD_OPTION = -106,         /* an option is out of its documented range */
+    VIDRA_STATUS_OVERLAP = -107,            /* an output overlaps an input other than as allowed */
+    VIDRA_STATUS_SCRATCH_TOO_SMALL = -108,  /* scratchBytes below the size query's answer */
+    VIDRA_STATUS_NO_MEMORY = -109,          /* scratch was null and allocating it failed */
+    VIDRA_STATUS_MODEL_NOT_FOUND = -110,    /* no model file at the given path */
+    VIDRA_STATUS_MODEL_UNUSABLE = -111,     /* the engine refused the model, or it does not fit the parameters */
+    VIDRA_STATUS_INTERNAL_ERROR = -112      /* an unexpected failure inside the library */
+} VidraStatus;
+
+/* Pixel formats of VidraImage. Packed formats hold the channels in the order
+ * of their name, one byte each; the fourth byte of RGBA32/BGRA32 is alpha
+ * (compositing reads it as unused padding, like an X byte). NV12: a Y plane
+ * and a plane of interleaved U, V at half width and height; I420: Y, U and V
+ * planes, U and V at half width and height (rounded up). */
+typedef enum VidraPixelFormat {
+    VIDRA_PIXEL_RGB24 = 1,
+    VIDRA_PIXEL_RGBA32 = 2,
+    VIDRA_PIXEL_BGR24 = 3,
+    VIDRA_PIXEL_BGRA32 = 4,
+    VIDRA_PIXEL_NV12 = 5,
+    VIDRA_PIXEL_I420 = 6
+} VidraPixelFormat;
+
+/* An image in memory owned by the caller. Row y of plane p starts at
+ * planes[p] + y * strides[p]; a negative stride describes a bottom-up buffer
+ * (planes[p] then points at the top row). Packed formats use planes[0] and
+ * strides[0] only; the other entries are ignored. The layout is fixed: new
+ * layouts get new format codes. Functions only read an image passed as an
+ * input, even though planes are not const. */
+typedef struct VidraImage {
+    int32_t width;       /* pixels per row, > 0 */
+    int32_t height;      /* rows, > 0 */
+    int32_t format;      /* a VidraPixelFormat */
+    int32_t reserved;    /* set to 0 */
+    uint8_t* planes[3];
+    int32_t strides[3];  /* bytes from one row to the next; |stride| >= row bytes */
+} VidraImage;
+
+/* One byte per pixel, 0 = background ... 255 = person (the layout of
+ * VidraFrameProcess's masks, which use stride = width). Row y starts at
+ * data + y * stride; |stride| >= width. Fixed layout, like VidraImage. */
+typedef struct VidraMask {
+    int32_t width;
+    int32_t height;
+    int32_t stride;
+    int32_t reserved;    /* set to 0 */
+    uint8_t* data;
+} VidraMask;
+
+/* ==== Segmenter instances ===================================================
+ *
+ * Any number of independent segmenters beside the global one. Each instance
+ * owns its model context, buffers and temporal state (keyframe, smoothing);
+ * nothing is shared with the global functions above or with other instances,
+ * so two instances may process frames on two threads at the same time. An
+ * instance never writes to standard output: its diagnostics go to the log
+ * callback of its options, or nowhere.
+ *
+ * Thread rules: one instance is used by one thread at a time (any thread;
+ * the host serialises the calls on it). Different instances need no
+ * coordination. The log callback runs on the thread of the call that logs,
+ * before that call returns.
+ *
+ *     VidraSegmenterOptions options;
+ *     VidraSegmenterOptionsInit(&options);
+ *     options.width = 1280; options.height = 720;
+ *     options.modelPath = "/usr/share/vidra/models";
+ *     VidraSegmenter* segmenter = NULL;
+ *     int32_t status = VidraSegmenterCreate(&options, &segmenter);
+ *     if (status != VIDRA_STATUS_OK) fail(VidraStatusString(status));
+ *     // per frame: any VidraPixelFormat in, one byte per pixel out
+ *     status = VidraSegmenterProcess(segmenter, &frame, &mask);
+ *     VidraSegmenterDestroy(segmenter);
+ */
+
+typedef struct VidraSegmenter VidraSegmenter;
+
+/* Log levels of the instance callback. */
+typedef enum VidraLogLevel {
+    VIDRA_LOG_DEBUG = 0,   /* the segmenter's per-frame trace (the global API's log lines) */
+    VIDRA_LOG_INFO = 1,    /* an instance was created */
+    VIDRA_LOG_WARNING = 2,
+    VIDRA_LOG_ERROR = 3    /* why a call failed */
+} VidraLogLevel;
+
+/* One message, without line end. message is valid during the call only. */
+typedef void (*VidraLogCallback)(void* user, int32_t level, const char* message);
+
+/* Options of VidraSegmenterCreate. Fill with VidraSegmenterOptionsInit, then
+ * set what differs. Later versions only append fields; structSize tells the
+ * library which fields the host knows. */
+typedef struct VidraSegmenterOptions {
+    uint32_t structSize;         /* sizeof(VidraSegmenterOptions) */
+    int32_t width;               /* frame size in pixels, at least 2 x 2; fixed for the instance */
+    int32_t height;
+    const char* modelPath;       /* a model folder (searched as by the global create
+                                    functions) or a model file; either separator */
+    const SegParams* params;     /* NULL = kSegParams144x80; copied at creation */
+    int32_t engineThreads;       /* 0 = params->runModelType (0: the calling thread only);
+                                    N > 0 = N inference threads */
+    int32_t logLevel;            /* least VidraLogLevel passed to logCallback (default ERROR) */
+    VidraLogCallback logCallback;/* NULL = no logging at all (default) */
+    void* logUser;               /* handed to logCallback unchanged */
+} VidraSegmenterOptions;
+
+/* Fills options with the defaults: structSize set, every other field zero or
+ * NULL, logLevel VIDRA_LOG_ERROR. Null options: does nothing. Thread-safe. */
+VIDRA_API void VidraSegmenterOptionsInit(VidraSegmenterOptions* options);
+
+/* Creates an instance: copies the options and parameters, allocates every
+ * buffer, builds the resize tables for the frame size and prepares the model.
+ * All or nothing: on success *out receives the new instance, owned by the
+ * caller until VidraSegmenterDestroy; on failure *out is set to NULL, nothing
+ * is left allocated, nothing else changes (the global segmenter in
+ * particular), and the reason goes to the callback at VIDRA_LOG_ERROR.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (options, out or modelPath),
+ * BAD_STRUCT_SIZE (structSize unknown, or a newer version's fields not zero),
+ * BAD_DIMENSIONS (frame size), BAD_OPTION (params refused, engineThreads or
+ * logLevel out of range), MODEL_NOT_FOUND, MODEL_UNUSABLE, NO_MEMORY or
+ * INTERNAL_ERROR. Thread-safe: instances may be created on several threads at
+ * once. */
+VIDRA_API int32_t VidraSegmenterCreate(const VidraSegmenterOptions* options,
+                                       VidraSegmenter** out);
+
+/* Segments one frame into mask. frame: the instance's width and height, any
+ * VidraPixelFormat, read only during the call (NV12 and I420 are converted
+ * with the integer BT.601 limited-range formula, each chroma sample serving
+ * its 2 x 2 luma block). mask: same width and height, its own stride (may be
+ * negative), written completely. The result for an RGB24 frame is the same,
+ * byte for byte, as VidraFrameProcess gives for the same frames after a
+ * VidraCreateWithPathPlus with the same parameters; BGR and 4-byte formats
+ * give the same mask as RGB24 with the same colours. The state carried to the
+ * next frame (keyframe, last mask, smoothing) changes only on success.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (segmenter, frame, mask, a plane
+ * or mask data), BAD_DIMENSIONS (not the instance's frame size: create a new
+ * instance for another size), UNSUPPORTED_FORMAT, BAD_STRIDE, NO_MEMORY or
+ * INTERNAL_ERROR; on failure the mask may be partly written. Not thread-safe
+ * for one instance (see the thread rules). */
+VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraImage* frame,
+                                        const VidraMask* mask);
+
+/* Clears the temporal state for a scene change: the next frame runs the
+ * network and the instance then behaves exactly as a new one with the same
+ * options. Returns VIDRA_STATUS_OK or NULL_ARGUMENT. Not thread-safe for one
+ * instance. */
+VIDRA_API int32_t VidraSegmenterReset(VidraSegmenter* segmenter);
+
+/* Releases the instance and everything it owns; NULL is ignored. The handle
+ * is invalid afterwards. Instances may be destroyed in any order, on any
+ * thread, but not while another call uses the same instance. */
+VIDRA_API void VidraSegmenterDestroy(VidraSegmenter* segmenter);
+
+/* A short English name of a status code, e.g. "model not found"; never NULL
+ * (unknown codes give "unknown status"). The text is static. Thread-safe. */
+VIDRA_API const char* VidraStatusString(int32_t status);
+
 #ifdef __cplusplus
 } /* extern "C" */
 
