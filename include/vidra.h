@@ -148,9 +148,18 @@ VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 /* Gives the engine's resources back; the caller then frees model. */
 VIDRA_API int32_t NNXRelease(NnxModel* model);
 
-/* ==== Shared image types (temporary copy until the compositing section lands) ==== */
+/* ==== Images and compositing ===============================================
+ *
+ * Stateless functions beside the segmenter: they use no global state, never
+ * touch the segmenter, write nothing to standard output and may run on any
+ * number of threads at once, provided no buffer one call writes is read or
+ * written by another call meanwhile. Each returns a VidraStatus; on any
+ * status but VIDRA_STATUS_OK nothing has been written to the outputs. The
+ * library keeps no pointer to any argument after it returns.
+ */
 
-/* Status codes of the functions of this section (0 = success). */
+/* Status codes of the image, compositing and segmenter-instance functions
+ * (0 = success). */
 typedef enum VidraStatus {
     VIDRA_STATUS_OK = 0,
     VIDRA_STATUS_NULL_ARGUMENT = -101,      /* a required pointer is null */
@@ -161,9 +170,9 @@ typedef enum VidraStatus {
     VIDRA_STATUS_BAD_OPTION = -106,         /* an option is out of its documented range */
     VIDRA_STATUS_OVERLAP = -107,            /* an output overlaps an input other than as allowed */
     VIDRA_STATUS_SCRATCH_TOO_SMALL = -108,  /* scratchBytes below the size query's answer */
-    VIDRA_STATUS_NO_MEMORY = -109,          /* scratch was null and allocating it failed */
+    VIDRA_STATUS_NO_MEMORY = -109,          /* allocating memory failed */
     VIDRA_STATUS_MODEL_NOT_FOUND = -110,    /* no model file at the given path */
-    VIDRA_STATUS_MODEL_UNUSABLE = -111,     /* the engine refused the model, or it does not fit the parameters */
+    VIDRA_STATUS_MODEL_UNUSABLE = -111,     /* the engine refused the model, or its tensors do not fit the parameters */
     VIDRA_STATUS_INTERNAL_ERROR = -112      /* an unexpected failure inside the library */
 } VidraStatus;
 
@@ -206,6 +215,96 @@ typedef struct VidraMask {
     int32_t reserved;    /* set to 0 */
     uint8_t* data;
 } VidraMask;
+
+/* ---- Compositing -------------------------------------------------------- */
+
+typedef enum VidraBackgroundKind {
+    VIDRA_BACKGROUND_BLUR = 1,        /* the frame's own background, blurred */
+    VIDRA_BACKGROUND_COLOR = 2,       /* one colour */
+    VIDRA_BACKGROUND_IMAGE = 3,       /* a host image of the frame's size */
+    VIDRA_BACKGROUND_TRANSPARENT = 4  /* frame colours, mask as alpha (4-byte output) */
+} VidraBackgroundKind;
+
+/* What to put behind the person. Zero-fill it, then set structSize to
+ * sizeof(VidraCompositeOptions) (the library accepts the sizes of the versions
+ * it knows; later versions only append fields) and the fields of the kind. */
+typedef struct VidraCompositeOptions {
+    uint32_t structSize;
+    int32_t background;      /* a VidraBackgroundKind */
+    int32_t blurStrength;    /* BLUR: 1..500, about the standard deviation in frame pixels */
+    uint8_t color[4];        /* COLOR: red, green, blue; the fourth byte is ignored */
+    const VidraImage* image; /* IMAGE: width and height of the frame, a packed format */
+} VidraCompositeOptions;
+
+/* Bytes of scratch memory VidraComposite needs for frames of width x height
+ * with these options (the same answer for any pixel formats). Writes *bytes
+ * and returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, BAD_OPTION (see VidraComposite) with *bytes untouched. */
+VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
+                                            const VidraCompositeOptions* options,
+                                            size_t* bytes);
+
+/* Puts the person of frame over the background chosen by options:
+ *   out = (frame * m + background * (255 - m) + 127) / 255 per colour channel
+ * with m the mask byte, so m = 255 keeps the frame pixel and m = 0 gives the
+ * background exactly. TRANSPARENT copies the frame's colours and writes the
+ * mask as (straight) alpha. A 4-byte output of the other kinds gets alpha 255.
+ *
+ * BLUR blurs the background without the person: the frame is averaged with
+ * weights 256 - m, so person pixels (weight 1) hardly enter the background
+ * beside them, while a neighbourhood of only person (all weights 1) gets the
+ * plain blur. The blur runs at a resolution reduced with the strength and is
+ * upsampled bilinearly, so its cost barely depends on the strength.
+ *
+ * frame, options->image and output take any packed format (channels are
+ * reordered as needed); TRANSPARENT needs RGBA32 or BGRA32 output. mask and
+ * output have the frame's width and height. output may be frame itself (same
+ * planes[0], stride and bytes per pixel); no other overlap of output with
+ * frame, mask or image is allowed.
+ *
+ * scratch: null (the call allocates and frees its own), or at least
+ * VidraCompositeScratchSize bytes, any alignment, owned by the caller and
+ * used by one call at a time; reusing it avoids an allocation per frame.
+ * The result does not depend on the scratch's contents or on the processor.
+ *
+ * Returns VIDRA_STATUS_OK, or: NULL_ARGUMENT (frame, mask, options, output,
+ * a plane or mask data, or IMAGE's image is null), BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, UNSUPPORTED_FORMAT (NV12/I420 or unknown anywhere; a
+ * TRANSPARENT output of 3 bytes), BAD_STRIDE, BAD_OPTION (unknown kind,
+ * blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY
+ * (scratch was null and allocating it failed). */
+VIDRA_API int32_t VidraComposite(const VidraImage* frame, const VidraMask* mask,
+                                 const VidraCompositeOptions* options, VidraImage* output,
+                                 void* scratch, size_t scratchBytes);
+
+/* ---- Mask edge refinement ----------------------------------------------- */
+
+/* Parameters of VidraRefineMask. Zero-fill, set structSize to
+ * sizeof(VidraRefineOptions); zero fields take their defaults. */
+typedef struct VidraRefineOptions {
+    uint32_t structSize;
+    int32_t radius;   /* window radius in frame pixels, 0..500; 0 = shorter side / 60, at least 4 */
+    float epsilon;    /* smoothing, for luminance scaled to 0..1; 0 = 0.001; else 1e-6..1 */
+} VidraRefineOptions;
+
+/* Bytes of scratch memory VidraRefineMask needs for width x height with
+ * these options (null = defaults). Writes *bytes; returns VIDRA_STATUS_OK,
+ * NULL_ARGUMENT (bytes), BAD_STRUCT_SIZE, BAD_DIMENSIONS or BAD_OPTION. */
+VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
+                                         const VidraRefineOptions* options, size_t* bytes);
+
+/* Pulls the soft edge of mask onto the edges of frame: a guided filter with
+ * the frame's luminance as guide, computed at reduced resolution with its
+ * coefficients upsampled bilinearly. Opt-in: nothing else in the library
+ * refines masks. frame is any packed format; mask and output have its size;
+ * output may be mask itself (same data and stride), no other overlap with
+ * mask or frame. options may be null (defaults). scratch as for
+ * VidraComposite. Returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
+ * BAD_DIMENSIONS, UNSUPPORTED_FORMAT, BAD_STRIDE, BAD_OPTION, OVERLAP,
+ * SCRATCH_TOO_SMALL, NO_MEMORY (meanings as for VidraComposite). */
+VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const VidraMask* mask,
+                                  const VidraRefineOptions* options, VidraMask* output,
+                                  void* scratch, size_t scratchBytes);
 
 /* ==== Segmenter instances ===================================================
  *

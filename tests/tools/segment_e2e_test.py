@@ -55,6 +55,16 @@ def setUpModule():
     ffmpeg("-i", ASTRONAUT, "-vf", "scale=301:301", work("still.png"))
     with open(work("garbage.mp4"), "wb") as f:
         f.write(b"not a video at all" * 100)
+    # Long enough to be interrupted mid-way; and an MPEG-4 file cut in half
+    # whose header still announces all 40 frames.
+    ffmpeg("-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-frames:v", "300", "-c:v", "ffv1",
+           work("long.mkv"))
+    ffmpeg("-i", work("long.mkv"), "-frames:v", "40", "-c:v", "mpeg4", "-q:v", "3", "-g", "5",
+           "-movflags", "+faststart", work("full.mp4"))
+    with open(work("full.mp4"), "rb") as f:
+        data = f.read()
+    with open(work("cut.mp4"), "wb") as f:
+        f.write(data[:len(data) // 2])
 
 
 class ToolTest(unittest.TestCase):
@@ -173,6 +183,112 @@ class ToolTest(unittest.TestCase):
         def roughness(img):
             return sum(abs(img[3 * p] - img[3 * p + 3]) for p in back)
         self.assertLess(roughness(b), 0.5 * roughness(o))
+
+
+def listing(folder):
+    """Every name in folder (hidden ones too) with its bytes."""
+    out = {}
+    for name in os.listdir(folder):
+        path = os.path.join(folder, name)
+        if os.path.isfile(path):
+            with open(path, "rb") as f:
+                out[name] = f.read()
+        else:
+            out[name] = None
+    return out
+
+
+class FileSafetyTest(unittest.TestCase):
+    """Nothing is written over an input, nothing half-written is left under an
+    output's name, and a partial result never exits 0."""
+
+    def folder(self, name):
+        path = work(name)
+        os.makedirs(path)
+        for f in ("clip.mkv", "still.png"):
+            shutil.copy(work(f), path)
+        return path
+
+    def tool(self, folder, *args, env=None):
+        r = subprocess.run([ARGS.tool, *args], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           env=env, timeout=300)
+        self.assertEqual(r.stdout, b"")
+        return r.returncode, r.stderr.decode()
+
+    def test_same_files_refused_before_anything_is_written(self):
+        d = self.folder("same")
+        os.symlink("clip.mkv", os.path.join(d, "link.mkv"))
+        os.link(os.path.join(d, "clip.mkv"), os.path.join(d, "hard.mkv"))
+        shutil.copy(work("still.png"), os.path.join(d, "f001.png"))
+        before = listing(d)
+        for args, mention in [
+                (["-o", "clip.mkv", "clip.mkv"], "same file"),
+                (["-m", "clip.mkv", "clip.mkv"], "same file"),
+                (["--log", "still.png", "still.png"], "same file"),
+                (["-o", "./s.mp4", "-m", "s.mp4", "clip.mkv"], "same file"),
+                (["--log", "x.png", "-o", "x.png", "still.png"], "same file"),
+                (["-o", "link.mkv", "clip.mkv"], "same file"),
+                (["-m", "hard.mkv", "clip.mkv"], "same file"),
+                (["-o", os.path.join(d, "link.mkv"), "-m", "../same/clip.mkv", "still.png"], "same file"),
+                (["-o", "f%03d.png", "f001.png"], "same file"),
+                (["-o", "g%03d.png", "-m", "g%04d.png", "still.png"], "same file"),
+                (["--background", "f001.png", "-o", "f001.png", "still.png"], "same file"),
+                (["-o", "ok.mkv", "-m", "missing/m.mkv", "clip.mkv"], "missing"),
+                (["-o", "bad%x.png", "still.png"], "%0Nd")]:
+            rc, err = self.tool(d, *args)
+            self.assertEqual(rc, 2, "%s\n%s" % (args, err))
+            self.assertIn(mention, err, args)
+            self.assertEqual(listing(d), before, args)
+
+    def test_failed_run_leaves_outputs_untouched(self):
+        # An encoder that takes a few frames and fails, as a full disk would.
+        d = self.folder("failed")
+        fake = os.path.join(d, "bin")
+        os.makedirs(fake)
+        with open(os.path.join(fake, "ffmpeg"), "w") as f:
+            f.write('#!/bin/sh\ncase "$*" in *doomed*) head -c 300000 >/dev/null; exit 1;; esac\n'
+                    'exec %s "$@"\n' % shutil.which("ffmpeg"))
+        os.chmod(os.path.join(fake, "ffmpeg"), 0o755)
+        os.symlink(shutil.which("ffprobe"), os.path.join(fake, "ffprobe"))
+        for name in ("doomed.mkv", "ok.mkv"):
+            with open(os.path.join(d, name), "wb") as f:
+                f.write(b"an earlier result")
+        before = listing(d)
+        rc, err = self.tool(d, "-o", "doomed.mkv", "-m", "ok.mkv", "clip.mkv",
+                            env=dict(os.environ, PATH=fake + os.pathsep + os.environ["PATH"]))
+        self.assertEqual(rc, 1, err)
+        self.assertNotIn("wrote", err)
+        self.assertEqual(listing(d), before)
+
+    def test_interrupted_and_short_runs_keep_whole_files(self):
+        d = self.folder("partial")
+        # Interrupted once the first frame is through (the bar is drawn).
+        p = subprocess.Popen([ARGS.tool, "--progress", "-o", "i.mp4", "-m", "i%03d.png", work("long.mkv")],
+                             cwd=d, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        seen = b""
+        while b"\r[" not in seen:
+            chunk = p.stderr.read1(4096)
+            self.assertTrue(chunk, seen.decode())
+            seen += chunk
+        p.send_signal(signal.SIGINT)
+        err = (seen + p.communicate(timeout=120)[1]).decode()
+        self.assertEqual(p.returncode, 6, err)
+        frames = frames_in(err)
+        self.assertIn("interrupted after %d frames" % frames, err)
+        self.assertLess(frames, 300)
+        self.assertEqual(probe(os.path.join(d, "i.mp4"))["nb_read_frames"], str(frames))
+        self.assertEqual(sorted(n for n in os.listdir(d) if n.startswith("i0")),
+                         ["i%03d.png" % (n + 1) for n in range(frames)])
+
+        # The file ends before its announced 40 frames.
+        rc, err = self.tool(d, "-o", "c.mp4", "-m", "c%02d.png", work("cut.mp4"))
+        self.assertEqual(rc, 7, err)
+        frames = frames_in(err)
+        self.assertIn("ended after %d of its 40 frames" % frames, err)
+        self.assertGreater(frames, 0)
+        self.assertEqual(probe(os.path.join(d, "c.mp4"))["nb_read_frames"], str(frames))
+        self.assertEqual(len([n for n in os.listdir(d) if n.startswith("c") and n.endswith(".png")]), frames)
+        self.assertEqual([n for n in os.listdir(d) if n.startswith(".")], [], "temporary files left behind")
 
 
 class HostTest(unittest.TestCase):

@@ -1,6 +1,8 @@
 // The parts of vidra-segment with their own arithmetic or parsing: the command
-// line, compositing, the p95 of frame times, ffprobe's answer.
+// line, compositing, the p95 of frame times, ffprobe's answer, image-sequence
+// names.
 #include "composite.h"
+#include "file_identity.h"
 #include "options.h"
 #include "probe.h"
 #include "progress.h"
@@ -60,7 +62,6 @@ TEST(Options, Errors) {
         {{"--blur-radius", "0", "a.mp4"}, "--blur-radius"},
         {{"--max-frames", "-1", "a.mp4"}, "--max-frames"},
         {{"--input-opt", "novalue", "a.mp4"}, "KEY=VALUE"},
-        {{"-o", "same.mp4", "-m", "same.mp4", "a.mp4"}, "same file"},
         {{"--remove=yes", "a.mp4"}, "takes no value"},
         {{"-"}, "unknown option '-'"},
     };
@@ -172,4 +173,29 @@ TEST(Probe, RatesRotationStillsAndMissingValues) {
 
     InputInfo none;
     EXPECT_FALSE(ParseProbeOutput("format_name=wav\n", none));
+}
+
+// Which names an image-sequence output may write: what an input or another
+// output must not be called.
+TEST(NamePattern, ParsesAndMatchesLikeFfmpeg) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool produces;
+    } cases[] = {
+        {"f%04d.png", "f0001.png", true},   {"f%04d.png", "f12345.png", true}, {"f%04d.png", "f001.png", false},
+        {"f%04d.png", "f00001.png", false}, {"f%04d.png", "g0001.png", false}, {"f%04d.png", "f0001.jpg", false},
+        {"f%d.png", "f7.png", true},        {"f%d.png", "f0.png", true},       {"f%d.png", "f07.png", false},
+        {"f%d.png", "f.png", false},        {"f%d.png", "fx.png", false},      {"a%%b%02d", "a%b07", true},
+        {"%d", "123", true},                {"%d", "a", false},
+    };
+    for (const Case& c : cases) {
+        NamePattern p;
+        ASSERT_TRUE(ParseNamePattern(c.pattern, p)) << c.pattern;
+        EXPECT_EQ(PatternProduces(p, c.name), c.produces) << c.pattern << " " << c.name;
+    }
+    for (const char* bad : {"f%x.png", "f%d%d.png", "f%00d.png", "100%.png", "f%.png", "f%%.png", "f%010d.png"}) {
+        NamePattern p;
+        EXPECT_FALSE(ParseNamePattern(bad, p)) << bad;
+    }
 }

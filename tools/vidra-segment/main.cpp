@@ -1,11 +1,13 @@
 // vidra-segment: runs the vidra segmenter over a video, an image or a live
 // source, as a host application would, and writes the mask and a composite.
 #include "composite.h"
+#include "file_identity.h"
 #include "log_capture.h"
 #include "options.h"
 #include "probe.h"
 #include "progress.h"
 #include "reader.h"
+#include "staged_output.h"
 #include "writer.h"
 
 #include "vidra.h"
@@ -57,23 +59,55 @@ void InstallSignals() {
 
 // One output file and what goes into it.
 struct Output {
+    const char* label;
     std::string path;
     PixelFormat format;
     EncoderChoice encoder;
+    StagedOutput staged;
     FrameWriter writer;
 };
 
+bool IsPattern(const Output& o) { return o.encoder.image && o.path.find('%') != std::string::npos; }
+
+// Identity checks of every file the run reads or writes; "" or the problem.
+std::string CheckFiles(const Options& opts, Output* outputs[2], std::vector<FileIdentity>& targets) {
+    std::vector<RunFile> files;
+    auto add = [&](const char* label, const std::string& path, bool written, bool pattern) {
+        RunFile f;
+        f.label = label;
+        f.path = path;
+        f.written = written;
+        f.pattern = pattern;
+        f.device = !written;  // a live input may be a device
+        files.push_back(f);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const Output& o = *outputs[i];
+        add(o.label, o.path, true, IsPattern(o));
+        NamePattern p;
+        const std::string name = o.path.substr(o.path.find_last_of('/') + 1);  // npos + 1 = 0
+        if (IsPattern(o) && !ParseNamePattern(name, p))
+            return std::string(o.label) + " '" + o.path +
+                   "': an image sequence takes one %d or %0Nd (N up to 9), and %% for a '%'";
+    }
+    add("the input", opts.input, false, false);
+    add("the background", opts.background == BackgroundMode::Image ? opts.backgroundImage : "", false, false);
+    add("--log", opts.logFile, true, false);
+    std::string error = CheckRunFiles(files);
+    targets = {files[0].id, files[1].id};
+    return error;
+}
+
 int Run(const Options& opts) {
     InstallSignals();
-    // From here on, fd 1 carries only the library's log.
-    LogCapture log;
-    std::string logError = log.Start(opts.logFile);
-    if (!logError.empty()) return Fail(kExitFailure, logError);
+    // Until the capture starts, what the library writes to fd 1 goes nowhere.
+    DiscardStdout();
 
     const bool remove = opts.background == BackgroundMode::Remove;
-    Output composite{opts.output, remove ? PixelFormat::Rgba : PixelFormat::Rgb, {}, {}};
-    Output maskOut{opts.mask, PixelFormat::Gray, {}, {}};
-    for (Output* o : {&composite, &maskOut}) {
+    Output composite{"--output", opts.output, remove ? PixelFormat::Rgba : PixelFormat::Rgb, {}, {}, {}};
+    Output maskOut{"--mask", opts.mask, PixelFormat::Gray, {}, {}, {}};
+    Output* outputs[2] = {&composite, &maskOut};
+    for (Output* o : outputs) {
         if (o->path.empty()) continue;
         o->encoder = ChooseEncoder(o->path, o->format);
         if (!o->encoder.error.empty()) return Fail(kExitUsage, o->encoder.error);
@@ -83,6 +117,10 @@ int Run(const Options& opts) {
         return Fail(kExitInput, "input not found: '" + opts.input + "'");
     if (opts.background == BackgroundMode::Image && !IsFile(opts.backgroundImage))
         return Fail(kExitInput, "background image not found: '" + opts.backgroundImage + "'");
+    // Nothing is opened for writing before this check.
+    std::vector<FileIdentity> targets;
+    std::string fileError = CheckFiles(opts, outputs, targets);
+    if (!fileError.empty()) return Fail(kExitUsage, fileError);
     if (opts.output.empty() && opts.mask.empty())
         std::fprintf(stderr, "vidra-segment: no --output or --mask given: frames are segmented and timed only\n");
 
@@ -91,6 +129,7 @@ int Run(const Options& opts) {
     int rc = ProbeInput(opts.input, opts.inputArgs, !opts.liveInput, info, probeError);
     if (rc == ENOENT) return NoFfmpeg("ffprobe");
     if (rc != 0) return Fail(kExitInput, probeError);
+    if (g_stop) return Fail(kExitInterrupted, "interrupted before the first frame; nothing was written");
 
     const int width = info.width & ~3;  // the library wants a multiple of 4
     const int height = info.height;
@@ -114,6 +153,11 @@ int Run(const Options& opts) {
         if (rc == ENOENT) return NoFfmpeg("ffmpeg");
         if (rc != 0) return Fail(kExitInput, "cannot decode the background image '" + opts.backgroundImage + "'");
     }
+
+    // From here on, fd 1 carries only the library's log.
+    LogCapture log;
+    std::string logError = log.Start(opts.logFile);
+    if (!logError.empty()) return Fail(kExitFailure, logError);
 
     // The segmenter, created once for this frame size.
     const SegParams& base = opts.params == ModelParams::k640x480 ? kSegParams640x480 : kSegParams144x80;
@@ -140,10 +184,17 @@ int Run(const Options& opts) {
         VidraDestroy();
         return NoFfmpeg("ffmpeg");
     }
-    for (Output* o : {&composite, &maskOut}) {
+    for (int i = 0; i < 2; ++i) {
+        Output* o = outputs[i];
         if (o->path.empty()) continue;
+        std::string error = o->staged.Create(targets[i]);
+        if (!error.empty()) {
+            VidraDestroy();
+            return Fail(kExitFailure, error);
+        }
         const size_t bytes = pixels * (o->format == PixelFormat::Gray ? 1 : o->format == PixelFormat::Rgb ? 3 : 4);
-        if (o->writer.Open(WriterArgs(o->path, o->encoder, o->format, width, height, info.frameRate), bytes) != 0) {
+        if (o->writer.Open(WriterArgs(o->staged.WritePath(), o->encoder, o->format, width, height, info.frameRate),
+                           bytes) != 0) {
             VidraDestroy();
             return NoFfmpeg("ffmpeg");
         }
@@ -157,10 +208,15 @@ int Run(const Options& opts) {
     ProgressBar bar(stderr, showBar, total);
     FrameTimes times;
     long frames = 0, skipped = 0, unknown = 0;
+    bool inputEnded = false;
     int result = kExitOk;
     std::string failure;
 
-    while (!g_stop && (opts.maxFrames == 0 || frames < opts.maxFrames) && reader.Read(frame.data())) {
+    while (!g_stop && (opts.maxFrames == 0 || frames < opts.maxFrames)) {
+        if (!reader.Read(frame.data())) {
+            inputEnded = true;
+            break;
+        }
         auto t0 = std::chrono::steady_clock::now();
         int32_t fs = VidraFrameProcess(nullptr, frame.data(), mask.data());
         auto t1 = std::chrono::steady_clock::now();
@@ -206,10 +262,11 @@ int Run(const Options& opts) {
     }
     bar.Finish();
 
-    const bool stoppedEarly = g_stop || result != kExitOk || (opts.maxFrames > 0 && frames >= opts.maxFrames);
+    const bool reachedMax = opts.maxFrames > 0 && frames >= opts.maxFrames;
+    const bool interrupted = g_stop && !inputEnded && !reachedMax;
     const bool truncated = reader.Truncated();
-    const int readStatus = reader.Close(stoppedEarly);
-    for (Output* o : {&composite, &maskOut}) {
+    const int readStatus = reader.Close(!inputEnded);
+    for (Output* o : outputs) {
         if (!o->writer.IsOpen()) continue;
         if (o->writer.Close() != 0 && result == kExitOk) {
             result = kExitFailure;
@@ -219,17 +276,46 @@ int Run(const Options& opts) {
     VidraDestroy();
     log.Stop();
 
-    if (result == kExitOk && frames == 0)
-        return Fail(kExitInput, "no frame could be decoded from '" + opts.input + "'");
-    if (result == kExitOk && readStatus != 0 && !stoppedEarly)
+    if (result == kExitOk && frames == 0) {
+        result = interrupted ? kExitInterrupted : kExitInput;
+        failure = interrupted ? "interrupted before the first frame; nothing was written"
+                              : "no frame could be decoded from '" + opts.input + "'";
+    }
+    if (result == kExitOk && readStatus != 0 && inputEnded)
         std::fprintf(stderr, "vidra-segment: warning: ffmpeg reported an error decoding '%s' (status %d)\n",
                      opts.input.c_str(), readStatus);
     if (truncated) std::fprintf(stderr, "vidra-segment: warning: the input ended inside a frame; it was dropped\n");
-    if (g_stop) std::fprintf(stderr, "vidra-segment: interrupted\n");
+    if (result == kExitOk && interrupted) {
+        // A live source without --max-frames runs until it is stopped: that is its end.
+        std::fprintf(stderr, "vidra-segment: interrupted after %ld frames\n", frames);
+        if (!opts.liveInput || opts.maxFrames > 0) {
+            result = kExitInterrupted;
+            failure = "the run was interrupted: the outputs hold the first " + std::to_string(frames) + " frames";
+        }
+    }
+    if (result == kExitOk && inputEnded && !opts.liveInput && info.frameCount > frames) {
+        std::fprintf(stderr, "vidra-segment: warning: the input ended after %ld of its %ld frames\n", frames,
+                     info.frameCount);
+        result = kExitShortInput;
+        failure = "the input ended early: the outputs hold " + std::to_string(frames) + " of " +
+                  std::to_string(info.frameCount) + " frames";
+    }
 
-    for (const Output* o : {&composite, &maskOut}) {
-        if (!o->path.empty() && result == kExitOk)
+    // Complete, interrupted or short results are kept; a failed run keeps nothing.
+    const bool keep = result == kExitOk || result == kExitInterrupted || result == kExitShortInput;
+    for (Output* o : outputs) {
+        if (o->path.empty()) continue;
+        if (!keep) {
+            o->staged.Discard();
+            continue;
+        }
+        std::string error = o->staged.Commit();
+        if (error.empty()) {
             std::fprintf(stderr, "vidra-segment: wrote %s\n", o->path.c_str());
+        } else if (result != kExitFailure) {
+            result = kExitFailure;
+            failure = error;
+        }
     }
     std::fprintf(stderr, "summary: %s\n", SummaryLine(frames, skipped, unknown, times).c_str());
     if (result != kExitOk) return Fail(result, failure);

@@ -144,8 +144,6 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
         return "--background, --color and --remove exclude one another";
     if (sawBlur && opts.background != BackgroundMode::Blur)
         return "--blur-radius applies to the blurred background only";
-    if (!opts.output.empty() && opts.output == opts.mask)
-        return "--output and --mask name the same file";
 
     opts.inputArgs.clear();
     if (!inputFormat.empty()) {
@@ -206,8 +204,14 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "Standard output is left to the library's log and is kept empty; progress,\n"
 "messages and the closing summary go to standard error.\n"
 "\n"
-"Exit status: 0 done, 1 processing failed, 2 bad command line, 3 input missing\n"
-"or unreadable, 4 ffmpeg/ffprobe not found, 5 segmenter creation failed.\n"
+"Outputs are written under temporary names (starting with '.') in their folders\n"
+"and renamed when complete; a failed run leaves nothing under their names.\n"
+"\n"
+"Exit status: 0 done, 1 processing failed, 2 bad command line (also: an output\n"
+"that is the input or another output, or whose folder is missing), 3 input\n"
+"missing or unreadable, 4 ffmpeg/ffprobe not found, 5 segmenter creation failed,\n"
+"6 interrupted (the outputs hold the frames done), 7 the input ended before its\n"
+"announced length (the outputs hold the frames it had).\n"
 "\n"
 "Example, webcam with a green background, 300 frames:\n"
 "  " + program + " --input-format v4l2 --input-opt video_size=640x480 \\\n"

@@ -15,6 +15,8 @@ enum ExitCode {
     kExitInput = 3,     // input missing or unreadable
     kExitNoFfmpeg = 4,  // ffmpeg or ffprobe not found
     kExitCreate = 5,    // the segmenter could not be created
+    kExitInterrupted = 6,  // stopped by a signal before the end of the input
+    kExitShortInput = 7,   // the input ended before its announced length
 };
 
 enum class BackgroundMode { Blur, Image, Color, Remove };

@@ -1,0 +1,70 @@
+// The blurred background of a frame without its person: the frame averaged
+// in blocks with weights 256 - mask, blurred at that reduced resolution by
+// box passes, normalised by the blurred weights, and sampled back bilinearly
+// one row at a time.
+#ifndef VIDRA_COMPOSITING_BACKGROUND_BLUR_H
+#define VIDRA_COMPOSITING_BACKGROUND_BLUR_H
+
+#include <cstdint>
+
+#include "compositing/row_kernels.h"
+#include "compositing/scratch_arena.h"
+#include "vidra.h"
+
+namespace vidra {
+namespace compositing {
+
+// Block factor (2..255, about 2/3 of s) and box radii at the reduced
+// resolution for a strength s: the block average and the bilinear return
+// blur by about factor / 2 themselves, the three boxes add the rest of s.
+struct BlurPlan {
+    int32_t factor;
+    int32_t cellsWide;
+    int32_t cellsHigh;
+    int32_t radii[3];
+};
+BlurPlan PlanBlur(int32_t width, int32_t height, int32_t strength);
+int32_t MaxRadius(const BlurPlan& plan);
+
+struct BlurBuffers {
+    uint32_t* columnSums;  // 4 per pixel of a row
+    float* cells;          // 4 per cell
+    float* cellsSpare;
+    float* pad;            // one row of cells with its repeated edges
+    uint8_t* cellBytes;    // background colour per cell, 4 bytes in the output's layout
+    int32_t* xLo;
+    int32_t* xHi;
+    int32_t* xWq;
+    float* xWf;
+    uint8_t* rows[2];      // cell rows upsampled to full width, output layout
+};
+BlurBuffers TakeBlurBuffers(ScratchArena& arena, const BlurPlan& plan, int32_t width);
+
+// Reads all of frame and mask: afterwards the output may be written over frame.
+void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, const BlurPlan& plan,
+                 const BlurBuffers& buffers, const RowKernels& kernels);
+
+// Background row y, in the output's layout, for a frame of the given width.
+// Returns either one of the cached rows or scratchRow.
+class BlurRowSource {
+public:
+    BlurRowSource(const BlurPlan& plan, const BlurBuffers& buffers, int32_t width, int32_t bpp,
+                  const RowKernels& kernels);
+    const uint8_t* Row(int32_t y, uint8_t* scratchRow);
+
+private:
+    const uint8_t* CellRow(int32_t cy);
+
+    BlurPlan plan_;
+    BlurBuffers buffers_;
+    int32_t width_;
+    int32_t bpp_;
+    const RowKernels& kernels_;
+    int32_t cached_[2] = {-1, -1};
+    int32_t next_ = 0;
+};
+
+}  // namespace compositing
+}  // namespace vidra
+
+#endif

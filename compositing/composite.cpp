@@ -1,0 +1,150 @@
+#include "compositing/composite.h"
+
+#include "compositing/background_blur.h"
+#include "compositing/pixel_layout.h"
+#include "compositing/scratch_arena.h"
+
+namespace vidra {
+namespace compositing {
+namespace {
+
+constexpr int32_t kMaxBlurStrength = 500;
+
+RowLayout LayoutOf(int32_t format) {
+    PackedLayout p;
+    GetPackedLayout(format, &p);
+    return {p.bpp, p.red, p.green, p.blue};
+}
+
+bool SameLayout(const RowLayout& a, const RowLayout& b) {
+    return a.bpp == b.bpp && a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+struct RowBuffers {
+    uint8_t* frameRow;  // the frame row in the output's layout
+    uint8_t* backRow;   // the background row in the output's layout
+};
+
+RowBuffers TakeRowBuffers(ScratchArena& arena, int32_t width) {
+    RowBuffers r;
+    r.frameRow = arena.Take<uint8_t>(static_cast<size_t>(width) * 4);
+    r.backRow = arena.Take<uint8_t>(static_cast<size_t>(width) * 4);
+    return r;
+}
+
+}  // namespace
+
+int32_t CheckCompositeOptions(const VidraCompositeOptions& o) {
+    if (o.structSize != sizeof(VidraCompositeOptions)) return VIDRA_STATUS_BAD_STRUCT_SIZE;
+    switch (o.background) {
+        case VIDRA_BACKGROUND_BLUR:
+            return o.blurStrength >= 1 && o.blurStrength <= kMaxBlurStrength ? VIDRA_STATUS_OK
+                                                                             : VIDRA_STATUS_BAD_OPTION;
+        case VIDRA_BACKGROUND_COLOR:
+        case VIDRA_BACKGROUND_IMAGE:
+        case VIDRA_BACKGROUND_TRANSPARENT: return VIDRA_STATUS_OK;
+        default: return VIDRA_STATUS_BAD_OPTION;
+    }
+}
+
+int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
+                                const VidraCompositeOptions* options, const VidraImage* output) {
+    if (frame == nullptr || mask == nullptr || options == nullptr || output == nullptr)
+        return VIDRA_STATUS_NULL_ARGUMENT;
+    int32_t status = CheckCompositeOptions(*options);
+    if (status != VIDRA_STATUS_OK) return status;
+    const bool withImage = options->background == VIDRA_BACKGROUND_IMAGE;
+    if (withImage && options->image == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
+    const int32_t w = frame->width, h = frame->height;
+    if ((status = CheckPackedImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = CheckPackedImage(*output, w, h)) != VIDRA_STATUS_OK) return status;
+    if (withImage && (status = CheckPackedImage(*options->image, w, h)) != VIDRA_STATUS_OK)
+        return status;
+    const RowLayout in = LayoutOf(frame->format), out = LayoutOf(output->format);
+    if (options->background == VIDRA_BACKGROUND_TRANSPARENT && out.bpp != 4)
+        return VIDRA_STATUS_UNSUPPORTED_FORMAT;
+
+    const ByteSpan outSpan = SpanOf(output->planes[0], output->strides[0], h, w * out.bpp);
+    const bool inPlace = output->planes[0] == frame->planes[0] &&
+                         output->strides[0] == frame->strides[0] && in.bpp == out.bpp;
+    if (!inPlace && Overlaps(outSpan, SpanOf(frame->planes[0], frame->strides[0], h, w * in.bpp)))
+        return VIDRA_STATUS_OVERLAP;
+    if (Overlaps(outSpan, SpanOf(mask->data, mask->stride, h, w))) return VIDRA_STATUS_OVERLAP;
+    if (withImage) {
+        const VidraImage& im = *options->image;
+        if (Overlaps(outSpan, SpanOf(im.planes[0], im.strides[0], h, w * LayoutOf(im.format).bpp)))
+            return VIDRA_STATUS_OVERLAP;
+    }
+    return VIDRA_STATUS_OK;
+}
+
+size_t CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& o) {
+    ScratchArena arena;
+    TakeRowBuffers(arena, width);
+    if (o.background == VIDRA_BACKGROUND_BLUR)
+        TakeBlurBuffers(arena, PlanBlur(width, height, o.blurStrength), width);
+    return arena.Required();
+}
+
+void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const VidraCompositeOptions& o,
+                      VidraImage& output, void* scratch, size_t scratchBytes,
+                      const RowKernels& k) {
+    const int32_t width = frame.width, height = frame.height;
+    const RowLayout in = LayoutOf(frame.format), out = LayoutOf(output.format);
+    const bool convertFrame = !SameLayout(in, out);
+    ScratchArena arena(scratch, scratchBytes);
+    const RowBuffers rows = TakeRowBuffers(arena, width);
+
+    // The frame row y in the output's layout.
+    auto frameRow = [&](int32_t y) -> const uint8_t* {
+        if (!convertFrame) return RowOf(frame, y);
+        k.pack(RowOf(frame, y), in, nullptr, rows.frameRow, out, width);
+        return rows.frameRow;
+    };
+
+    switch (o.background) {
+        case VIDRA_BACKGROUND_TRANSPARENT:
+            for (int32_t y = 0; y < height; ++y)
+                k.pack(RowOf(frame, y), in, RowOf(mask, y), RowOf(output, y), out, width);
+            return;
+        case VIDRA_BACKGROUND_COLOR: {
+            const uint8_t color[4] = {o.color[0], o.color[1], o.color[2], 255};
+            k.pack(color, RowLayout{4, 0, 1, 2}, nullptr, rows.backRow, out, 1);
+            for (int32_t x = 1; x < width; ++x)
+                for (int32_t c = 0; c < out.bpp; ++c) rows.backRow[x * out.bpp + c] = rows.backRow[c];
+            for (int32_t y = 0; y < height; ++y)
+                k.blend(frameRow(y), rows.backRow, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+            return;
+        }
+        case VIDRA_BACKGROUND_IMAGE: {
+            const VidraImage& image = *o.image;
+            const RowLayout bl = LayoutOf(image.format);
+            const bool convertBack = !SameLayout(bl, out);
+            for (int32_t y = 0; y < height; ++y) {
+                const uint8_t* back = RowOf(image, y);
+                if (convertBack) {
+                    k.pack(back, bl, nullptr, rows.backRow, out, width);
+                    back = rows.backRow;
+                }
+                k.blend(frameRow(y), back, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+            }
+            return;
+        }
+        case VIDRA_BACKGROUND_BLUR: {
+            const BlurPlan plan = PlanBlur(width, height, o.blurStrength);
+            const BlurBuffers buffers = TakeBlurBuffers(arena, plan, width);
+            PrepareBlur(frame, mask, out, plan, buffers, k);
+            BlurRowSource source(plan, buffers, width, out.bpp, k);
+            for (int32_t y = 0; y < height; ++y) {
+                const uint8_t* back = source.Row(y, rows.backRow);
+                k.blend(frameRow(y), back, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+            }
+            return;
+        }
+        default: return;
+    }
+}
+
+}  // namespace compositing
+}  // namespace vidra

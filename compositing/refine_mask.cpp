@@ -1,0 +1,204 @@
+#include "compositing/refine_mask.h"
+
+#include <cstring>
+
+#include "compositing/box_sum.h"
+#include "compositing/pixel_layout.h"
+#include "compositing/resample_axis.h"
+#include "compositing/scratch_arena.h"
+
+namespace vidra {
+namespace compositing {
+namespace {
+
+constexpr int32_t kMaxRadius = 500;
+constexpr float kDefaultEpsilon = 0.001f;
+
+inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+struct RefineBuffers {
+    uint32_t* columnSums;  // luma, mask per pixel of a row
+    float* guide;          // block means, rounded to whole levels
+    float* input;
+    float* product;
+    float* line;           // one pass of a box sum
+    float* pad;
+    float* sums[4];        // window sums of guide, input, guide^2, guide*input (exact)
+    float* a;
+    float* b;
+    int32_t* xLo;
+    int32_t* xHi;
+    int32_t* xWq;
+    float* xWf;
+    float* rowsA[2];
+    float* rowsB[2];
+};
+
+RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width) {
+    const size_t cells = static_cast<size_t>(p.cellsWide) * p.cellsHigh;
+    RefineBuffers b{};
+    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(width) * 2);
+    b.guide = arena.Take<float>(cells);
+    b.input = arena.Take<float>(cells);
+    b.product = arena.Take<float>(cells);
+    b.line = arena.Take<float>(cells);
+    b.pad = arena.Take<float>(BoxSumPadFloats(p.cellsWide, 1, p.cellRadius));
+    for (auto& s : b.sums) s = arena.Take<float>(cells);
+    b.a = arena.Take<float>(cells);
+    b.b = arena.Take<float>(cells);
+    b.xLo = arena.Take<int32_t>(width);
+    b.xHi = arena.Take<int32_t>(width);
+    b.xWq = arena.Take<int32_t>(width);
+    b.xWf = arena.Take<float>(width);
+    for (int32_t i = 0; i < 2; ++i) {
+        b.rowsA[i] = arena.Take<float>(width);
+        b.rowsB[i] = arena.Take<float>(width);
+    }
+    return b;
+}
+
+// Rounded block means of luma (guide) and mask (input).
+void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
+                const RefineBuffers& b, const RowKernels& kernels) {
+    const int32_t width = frame.width, height = frame.height, k = p.factor;
+    PackedLayout pl;
+    GetPackedLayout(frame.format, &pl);
+    const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
+    for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
+        const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
+        std::memset(b.columnSums, 0, static_cast<size_t>(width) * 2 * sizeof(uint32_t));
+        for (int32_t y = y0; y < y1; ++y)
+            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width);
+        for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
+            const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
+            uint32_t luma = 0, input = 0;
+            for (int32_t x = x0; x < x1; ++x) {
+                luma += b.columnSums[2 * x];
+                input += b.columnSums[2 * x + 1];
+            }
+            const uint32_t n = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
+            const size_t i = static_cast<size_t>(cy) * p.cellsWide + cx;
+            b.guide[i] = static_cast<float>((luma + n / 2) / n);
+            b.input[i] = static_cast<float>((input + n / 2) / n);
+        }
+    }
+}
+
+// Coefficients a, b of q = a I + b per block, then their window means (in
+// place). Sums of whole levels below 2^24 are exact in single precision.
+void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels& k) {
+    const int32_t cw = p.cellsWide, ch = p.cellsHigh, r = p.cellRadius;
+    const size_t cells = static_cast<size_t>(cw) * ch;
+    BoxSum(b.guide, b.line, b.sums[0], cw, ch, 1, r, b.pad, k);
+    BoxSum(b.input, b.line, b.sums[1], cw, ch, 1, r, b.pad, k);
+    for (size_t i = 0; i < cells; ++i) b.product[i] = b.guide[i] * b.guide[i];
+    BoxSum(b.product, b.line, b.sums[2], cw, ch, 1, r, b.pad, k);
+    for (size_t i = 0; i < cells; ++i) b.product[i] = b.guide[i] * b.input[i];
+    BoxSum(b.product, b.line, b.sums[3], cw, ch, 1, r, b.pad, k);
+    const float n = static_cast<float>((2 * r + 1) * (2 * r + 1));
+    for (size_t i = 0; i < cells; ++i) {
+        const float meanI = b.sums[0][i] / n;
+        const float meanP = b.sums[1][i] / n;
+        const float varI = b.sums[2][i] / n - meanI * meanI;
+        const float cov = b.sums[3][i] / n - meanI * meanP;
+        const float a = cov / (varI + p.epsilon);
+        b.a[i] = a;
+        b.b[i] = meanP - a * meanI;
+    }
+    BoxSum(b.a, b.line, b.a, cw, ch, 1, r, b.pad, k);
+    BoxSum(b.b, b.line, b.b, cw, ch, 1, r, b.pad, k);
+    for (size_t i = 0; i < cells; ++i) {
+        b.a[i] = b.a[i] / n;
+        b.b[i] = b.b[i] / n;
+    }
+}
+
+}  // namespace
+
+int32_t CheckRefineOptions(const VidraRefineOptions* o) {
+    if (o == nullptr) return VIDRA_STATUS_OK;
+    if (o->structSize != sizeof(VidraRefineOptions)) return VIDRA_STATUS_BAD_STRUCT_SIZE;
+    if (o->radius < 0 || o->radius > kMaxRadius) return VIDRA_STATUS_BAD_OPTION;
+    if (o->epsilon != 0.0f && !(o->epsilon >= 1e-6f && o->epsilon <= 1.0f)) return VIDRA_STATUS_BAD_OPTION;
+    return VIDRA_STATUS_OK;
+}
+
+RefinePlan PlanRefine(int32_t width, int32_t height, const VidraRefineOptions* o) {
+    RefinePlan p{};
+    const int32_t shorter = width < height ? width : height;
+    p.radius = o != nullptr && o->radius > 0 ? o->radius : (shorter / 60 > 4 ? shorter / 60 : 4);
+    const float eps = o != nullptr && o->epsilon != 0.0f ? o->epsilon : kDefaultEpsilon;
+    p.epsilon = eps * (255.0f * 255.0f);
+    p.factor = p.radius / 2 > 1 ? p.radius / 2 : 1;
+    p.cellRadius = (p.radius + p.factor / 2) / p.factor;
+    p.cellsWide = CellCount(width, p.factor);
+    p.cellsHigh = CellCount(height, p.factor);
+    return p;
+}
+
+int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
+                             const VidraRefineOptions* options, const VidraMask* output) {
+    if (frame == nullptr || mask == nullptr || output == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
+    int32_t status = CheckRefineOptions(options);
+    if (status != VIDRA_STATUS_OK) return status;
+    const int32_t w = frame->width, h = frame->height;
+    if ((status = CheckPackedImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = CheckMask(*output, w, h)) != VIDRA_STATUS_OK) return status;
+    PackedLayout pl;
+    GetPackedLayout(frame->format, &pl);
+    const ByteSpan out = SpanOf(output->data, output->stride, h, w);
+    const bool inPlace = output->data == mask->data && output->stride == mask->stride;
+    if (!inPlace && Overlaps(out, SpanOf(mask->data, mask->stride, h, w))) return VIDRA_STATUS_OVERLAP;
+    if (Overlaps(out, SpanOf(frame->planes[0], frame->strides[0], h, w * pl.bpp)))
+        return VIDRA_STATUS_OVERLAP;
+    return VIDRA_STATUS_OK;
+}
+
+size_t RefineScratchBytes(int32_t width, const RefinePlan& plan) {
+    ScratchArena arena;
+    TakeRefineBuffers(arena, plan, width);
+    return arena.Required();
+}
+
+void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
+                   VidraMask& output, void* scratch, size_t scratchBytes, const RowKernels& kernels) {
+    const int32_t width = frame.width, height = frame.height;
+    ScratchArena arena(scratch, scratchBytes);
+    const RefineBuffers b = TakeRefineBuffers(arena, p, width);
+    BlockMeans(frame, mask, p, b, kernels);
+    Coefficients(p, b, kernels);
+
+    BuildAxis(width, p.factor, p.cellsWide, b.xLo, b.xHi, b.xWq, b.xWf);
+    const AxisSamples axis{b.xLo, b.xHi, b.xWq, b.xWf};
+    PackedLayout pl;
+    GetPackedLayout(frame.format, &pl);
+    const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
+    int32_t cached[2] = {-1, -1};
+    int32_t next = 0;
+    // Slot of cell row cy upsampled to full width; the other slot is kept.
+    auto slotOf = [&](int32_t cy) {
+        for (int32_t s = 0; s < 2; ++s)
+            if (cached[s] == cy) {
+                next = 1 - s;
+                return s;
+            }
+        const int32_t s = next;
+        const size_t at = static_cast<size_t>(cy) * p.cellsWide;
+        kernels.upsampleFloatRow(b.a + at, axis, b.rowsA[s], width);
+        kernels.upsampleFloatRow(b.b + at, axis, b.rowsB[s], width);
+        cached[s] = cy;
+        next = 1 - s;
+        return s;
+    };
+    for (int32_t y = 0; y < height; ++y) {
+        const AxisPoint py = SampleAxis(y, p.factor, p.cellsHigh);
+        const int32_t s0 = slotOf(py.lo);
+        const int32_t s1 = py.hi == py.lo ? s0 : slotOf(py.hi);
+        kernels.refineRow(RowOf(frame, y), from, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0], b.rowsB[s1],
+                          py.wf, RowOf(output, y), width);
+    }
+}
+
+}  // namespace compositing
+}  // namespace vidra
