@@ -77,6 +77,7 @@ demo: build-linux
 bench: build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
+	build/linux/bin/bench_instances
 	bench/compare_reference.sh
 
 clean:
