@@ -12,7 +12,8 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
   python3-skimage opencv-doc ffmpeg ca-certificates
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo bench clean
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo bench clean \
+  install install-windows
 
 deps: apt-deps npm-deps
 
@@ -68,6 +69,16 @@ test-tsan: models
 	cmake --build build/linux-tsan --target test_instances_threads -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/instances/tsan.supp" \
 	  build/linux-tsan/bin/test_instances_threads
+
+# Installs include/, lib/, bin/, share/vidra/models, the CMake package and
+# vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
+# DLLs and import library laid out for shipping (default out/vidra-windows).
+PREFIX ?= /usr/local
+install: build-linux
+	cmake --install build/linux --prefix "$(PREFIX)"
+
+install-windows: build-windows
+	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
 
 demo: build-linux
 	tools/demo.sh

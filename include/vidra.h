@@ -33,6 +33,18 @@
 #  define VIDRA_API __attribute__((visibility("default")))
 #endif
 
+/* ---- Version ----------------------------------------------------------------
+ * The version of this header; the build checks that it equals the project
+ * version, which also names the shared object (libvidra.so.MAJOR). Compare
+ * with VidraGetVersionString() to detect a header and library mismatch. */
+#define VIDRA_VERSION_MAJOR 0
+#define VIDRA_VERSION_MINOR 1
+#define VIDRA_VERSION_PATCH 0
+#define VIDRA_VERSION_STRING "0.1.0"
+/* One comparable number: MAJOR * 10000 + MINOR * 100 + PATCH. */
+#define VIDRA_VERSION_NUMBER \
+    (VIDRA_VERSION_MAJOR * 10000 + VIDRA_VERSION_MINOR * 100 + VIDRA_VERSION_PATCH)
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -135,6 +147,17 @@ VIDRA_API int32_t VidraFrameProcess(void* reserved, const uint8_t* frame, uint8_
 /* Log their arguments and return 0; they change nothing. */
 VIDRA_API int32_t VidraAlgControl(int32_t algType, bool flag);
 VIDRA_API int32_t VidraAlgLogLevel(int32_t loglevel);
+
+/* ---- Version of the library ------------------------------------------------ */
+
+/* The library's version as "MAJOR.MINOR.PATCH" (VIDRA_VERSION_STRING of the
+ * build). The string is static and owned by the library: never free it; it
+ * stays valid while the library is loaded. Any thread, any time, before or
+ * without a segmenter; writes nothing anywhere. Never fails. */
+VIDRA_API const char* VidraGetVersionString(void);
+
+/* The library's VIDRA_VERSION_NUMBER. Same rules as VidraGetVersionString. */
+VIDRA_API int32_t VidraGetVersionNumber(void);
 
 /* ---- Inference wrapper ---------------------------------------------------- */
 
