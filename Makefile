@@ -9,10 +9,10 @@ JOBS ?= 2
 PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
-  python3-skimage opencv-doc ffmpeg ca-certificates
+  python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo bench clean \
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
   install install-windows
 
 deps: apt-deps npm-deps
@@ -82,6 +82,10 @@ install-windows: build-windows
 
 demo: build-linux
 	tools/demo.sh
+
+# vidra-segment's wall-clock frame rate, file to file, at 720p and 1080p.
+speed: build-linux
+	tools/speed.sh
 
 # Per-frame and per-stage costs, the image routines (vector against scalar),
 # and our inference against the WebAssembly reference runtime.

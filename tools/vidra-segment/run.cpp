@@ -154,8 +154,10 @@ int Run(const Options& opts) {
         return Fail(kExitInput, "background not found: '" + opts.backgroundImage + "'");
     for (Output* o : outputs) {
         if (!o->encoder.device) continue;
-        std::string error = CheckVideoOutputDevice(o->path);
+        std::string pixelFormat;
+        std::string error = CheckVideoOutputDevice(o->path, pixelFormat);
         if (!error.empty()) return Fail(kExitInput, error);
+        UseDevicePixelFormat(o->encoder, pixelFormat);
     }
     // Nothing is opened for writing before this check.
     std::vector<FileIdentity> targets;

@@ -9,8 +9,38 @@
 #include <unistd.h>
 
 namespace vseg {
+namespace {
 
-std::string CheckVideoOutputDevice(const std::string& path) {
+const char* FfmpegPixelFormat(uint32_t fourcc) {
+    switch (fourcc) {
+    case V4L2_PIX_FMT_YUV420: return "yuv420p";
+    case V4L2_PIX_FMT_YUYV: return "yuyv422";
+    case V4L2_PIX_FMT_UYVY: return "uyvy422";
+    case V4L2_PIX_FMT_NV12: return "nv12";
+    case V4L2_PIX_FMT_RGB24: return "rgb24";
+    case V4L2_PIX_FMT_BGR24: return "bgr24";
+    default: return nullptr;
+    }
+}
+
+std::string ChooseFormat(int fd) {
+    const char* first = nullptr;
+    for (uint32_t i = 0; i < 64; ++i) {
+        v4l2_fmtdesc desc;
+        std::memset(&desc, 0, sizeof desc);
+        desc.index = i;
+        desc.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+        if (ioctl(fd, VIDIOC_ENUM_FMT, &desc) != 0) break;
+        const char* name = FfmpegPixelFormat(desc.pixelformat);
+        if (name && std::strcmp(name, "yuv420p") == 0) return name;
+        if (name && !first) first = name;
+    }
+    return first ? first : "yuv420p";
+}
+
+}  // namespace
+
+std::string CheckVideoOutputDevice(const std::string& path, std::string& pixelFormat) {
     const std::string hint =
         " (a virtual camera is made with: sudo modprobe v4l2loopback video_nr=10 card_label=vidra exclusive_caps=1)";
     struct stat st;
@@ -21,13 +51,18 @@ std::string CheckVideoOutputDevice(const std::string& path) {
     v4l2_capability cap;
     std::memset(&cap, 0, sizeof cap);
     const int rc = ioctl(fd, VIDIOC_QUERYCAP, &cap);
-    close(fd);
-    if (rc != 0) return "'" + path + "' is not a video4linux device" + hint;
     const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-    if (!(caps & V4L2_CAP_VIDEO_OUTPUT))
-        return "'" + path + "' (" + reinterpret_cast<const char*>(cap.card) +
-               ") takes no frames: it is a camera, not a video output" + hint;
-    return "";
+    std::string error;
+    if (rc != 0) {
+        error = "'" + path + "' is not a video4linux device" + hint;
+    } else if (!(caps & V4L2_CAP_VIDEO_OUTPUT)) {
+        error = "'" + path + "' (" + reinterpret_cast<const char*>(cap.card) +
+                ") takes no frames: it is a camera, not a video output" + hint;
+    } else {
+        pixelFormat = ChooseFormat(fd);
+    }
+    close(fd);
+    return error;
 }
 
 }  // namespace vseg

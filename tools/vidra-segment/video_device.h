@@ -8,6 +8,9 @@ namespace vseg {
 
 // "" when path is a video4linux device that accepts output frames; otherwise
 // what is wrong (missing, not a device, a capture-only camera), with a hint.
-std::string CheckVideoOutputDevice(const std::string& path);
+// pixelFormat receives the ffmpeg name of a format the device takes:
+// yuv420p when it lists it (or lists none), else the first it lists that
+// ffmpeg can write (YUYV, UYVY, NV12, RGB24, BGR24).
+std::string CheckVideoOutputDevice(const std::string& path, std::string& pixelFormat);
 
 }  // namespace vseg

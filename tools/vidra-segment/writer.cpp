@@ -96,6 +96,10 @@ EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format, bool is
     return c;
 }
 
+void UseDevicePixelFormat(EncoderChoice& choice, const std::string& pixelFormat) {
+    if (choice.device) choice.args = {"-f", "v4l2", "-pix_fmt", pixelFormat};
+}
+
 std::vector<std::string> AudioArgs(const EncoderChoice& choice, const std::string& codec) {
     if (choice.image || choice.device) return {};
     auto fits = [&](std::initializer_list<const char*> codecs) {

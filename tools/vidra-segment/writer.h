@@ -24,8 +24,12 @@ struct EncoderChoice {
 };
 
 // Chooses by the file name's extension; a path under /dev/ (or a character
-// device) is a video4linux output such as a v4l2loopback virtual camera.
+// device) is a video4linux output such as a v4l2loopback virtual camera,
+// written as yuv420p (see UseDevicePixelFormat).
 EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format, bool isCharDevice = false);
+
+// Sets the pixel format a device output is written in.
+void UseDevicePixelFormat(EncoderChoice& choice, const std::string& pixelFormat);
 
 // The audio arguments for an output: the input's audio stream copied when
 // its codec fits the container, re-encoded otherwise; empty when the output
