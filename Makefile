@@ -16,6 +16,7 @@ NPM_STAMP := node_modules/.vidra-installed
 
 .PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
   install install-windows
+.PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
 deps: apt-deps npm-deps
 
@@ -70,6 +71,37 @@ install: build-linux
 
 install-windows: build-windows
 	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+
+# ---- Sanitizers and fuzzing --------------------------------------------------
+# test-sanitize: every test under AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang, no recovery; preset linux-sanitize, build/linux-sanitize). The library
+# answers an allocation it cannot make with -1, so the sanitizer's allocator
+# returns null there too; tests/sanitize/lsan.supp suppresses only ONNX
+# Runtime's own leaks.
+# fuzz: each libFuzzer target (tests/fuzz) for FUZZ_SECONDS; an input that finds
+# a fault lands in tests/fuzz/corpus/<target>/ (commit it: the tests replay it).
+# fuzz-short, part of `make test`: FUZZ_SHORT for FUZZ_SHORT_SECONDS each.
+SANITIZE_PACKAGES := clang libclang-rt-dev
+FUZZ_TARGETS := model_file params call_sequence model_folder
+FUZZ_SHORT := call_sequence model_folder
+FUZZ_SECONDS ?= 300
+FUZZ_SHORT_SECONDS ?= 45
+
+sanitize-deps:
+	@$(MAKE) --no-print-directory apt-deps APT_PACKAGES="$(SANITIZE_PACKAGES)"
+
+build-sanitize: models sanitize-deps
+	cmake --preset linux-sanitize >/dev/null
+	cmake --build --preset linux-sanitize -j $(JOBS)
+
+test-sanitize: build-sanitize
+	ctest --preset linux-sanitize -j $(JOBS)
+
+fuzz: build-sanitize
+	tests/fuzz/run.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-short: build-sanitize
+	tests/fuzz/run.sh $(FUZZ_SHORT_SECONDS) $(FUZZ_SHORT)
 
 demo: build-linux
 	tools/demo.sh
