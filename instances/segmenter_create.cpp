@@ -31,15 +31,16 @@ int32_t ReadOptions(const VidraSegmenterOptions* given, VidraSegmenterOptions& o
 // when it cannot be used.
 int32_t ChooseParams(const VidraSegmenterOptions& options, SegParams& params, std::string& reason) {
     CopySegParams(params, options.params != nullptr ? *options.params : kSegParams144x80);
-    if (const char* problem = SegParamsProblem(params)) {
-        reason = std::string("parameter record refused: ") + problem;
-        return VIDRA_STATUS_BAD_OPTION;
-    }
     if (options.engineThreads < 0) {
         reason = "engineThreads must not be negative";
         return VIDRA_STATUS_BAD_OPTION;
     }
+    // Applied before the record's check, which also bounds the thread count.
     if (options.engineThreads > 0) params.runModelType = options.engineThreads;
+    if (const char* problem = SegParamsProblem(params)) {
+        reason = std::string("parameter record refused: ") + problem;
+        return VIDRA_STATUS_BAD_OPTION;
+    }
     return VIDRA_STATUS_OK;
 }
 

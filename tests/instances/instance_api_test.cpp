@@ -200,6 +200,7 @@ TEST(Instances, FailedCreationsReportThroughTheCallbackOnly) {
         {"frame too small", [](VidraSegmenterOptions& o) { o.width = 1; }, VIDRA_STATUS_BAD_DIMENSIONS},
         {"parameters refused", [&](VidraSegmenterOptions& o) { o.params = &narrow; }, VIDRA_STATUS_BAD_OPTION},
         {"negative threads", [](VidraSegmenterOptions& o) { o.engineThreads = -1; }, VIDRA_STATUS_BAD_OPTION},
+        {"too many threads", [](VidraSegmenterOptions& o) { o.engineThreads = 65; }, VIDRA_STATUS_BAD_OPTION},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
