@@ -12,7 +12,7 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
   python3-skimage opencv-doc ffmpeg ca-certificates
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows demo bench clean \
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo bench clean \
   install install-windows
 
 deps: apt-deps npm-deps
@@ -49,7 +49,7 @@ build-windows: models
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: test-linux test-windows
+test: test-linux test-windows test-tsan
 
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)
@@ -68,6 +68,17 @@ install: build-linux
 
 install-windows: build-windows
 	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+
+# The threaded instance test again, built with ThreadSanitizer in a tree of
+# its own; any report fails the step.
+TSAN_FLAGS := -fsanitize=thread -g
+test-tsan: models
+	cmake -S . -B build/linux-tsan -DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS=$(TSAN_FLAGS)" \
+	  "-DCMAKE_CXX_FLAGS=$(TSAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
+	cmake --build build/linux-tsan --target test_instances_threads -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/instances/tsan.supp" \
+	  build/linux-tsan/bin/test_instances_threads
 
 demo: build-linux
 	tools/demo.sh
