@@ -98,8 +98,9 @@ class Segmenter:
         options.logCallback = self._callback
         handle = ctypes.c_void_p()
         status = lib.VidraSegmenterCreate(ctypes.byref(options), ctypes.byref(handle))
+        if status == 0:
+            self._handle = handle  # before take(), which may raise what the log sink raised
         check(status, "VidraSegmenterCreate", self._relay.take())
-        self._handle = handle
 
     @property
     def width(self):

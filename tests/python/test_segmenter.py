@@ -63,6 +63,14 @@ class SegmenterTest(unittest.TestCase):
         np.testing.assert_array_equal(out, expected[0])
         self.assertTrue((storage[:, WIDTH:] == 77).all(), "wrote past the row")
 
+    def test_the_other_parameter_record_finds_the_same_person(self):
+        with vidra.Segmenter(WIDTH, HEIGHT, models=MODEL_DIR, params="640x480") as seg:
+            other = seg(frames()[0])
+        self.assertFalse(np.array_equal(other, global_masks()[0]))
+        self.assertGreater(((other > 127) == (global_masks()[0] > 127)).mean(), 0.9)
+        with self.assertRaises(TypeError):
+            vidra.Segmenter(WIDTH, HEIGHT, models=MODEL_DIR, params={"maskWidth": 5})
+
     def test_bad_arguments_raise_before_the_library_runs(self):
         good = frames()[0]
         with vidra.Segmenter(WIDTH, HEIGHT, models=MODEL_DIR) as seg:
