@@ -7,9 +7,9 @@ from ._types import (CompositeOptions, Image, LogCallback, Mask, RefineOptions,
                      SegmenterOptions, SegParams)
 
 _NAMES = ("vidra.dll",) if sys.platform == "win32" else ("libvidra.so.0", "libvidra.so")
-# This package inside the source tree: python/vidra/ -> build/<preset>/bin.
+# This package inside the source tree: python/vidra/ -> build/linux/bin.
 _SOURCE_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-_BUILD_TREE_BINS = [os.path.join(_SOURCE_ROOT, "build", "linux", "bin")]
+_BUILD_TREE_BIN = os.path.join(_SOURCE_ROOT, "build", "linux", "bin")
 
 _library = None
 
@@ -18,7 +18,7 @@ def _candidates():
     explicit = os.environ.get("VIDRA_LIBRARY")
     if explicit:
         return [explicit]
-    found = [os.path.join(folder, name) for folder in _BUILD_TREE_BINS for name in _NAMES]
+    found = [os.path.join(_BUILD_TREE_BIN, name) for name in _NAMES]
     found = [path for path in found if os.path.exists(path)]
     # Otherwise the system loader's search: an installed prefix on the loader path.
     return found + list(_NAMES)
@@ -60,17 +60,22 @@ def library():
             except OSError as error:
                 errors.append(str(error))
                 continue
-            _declare(lib)
+            try:
+                _declare(lib)
+            except AttributeError as error:  # a library older than this module
+                errors.append(str(error))
+                continue
             _library = lib
             break
         else:
-            raise OSError("vidra library not found (set VIDRA_LIBRARY to its path): "
+            raise OSError("no usable vidra library (set VIDRA_LIBRARY to its path): "
                           + "; ".join(errors))
     return _library
 
 
 def library_path():
-    """The file the library was loaded from."""
+    """The file the library was loaded from (asked of the loader, since the
+    system search may have found it)."""
     lib = library()
     address = ctypes.cast(lib.VidraStatusString, ctypes.c_void_p).value
     if sys.platform != "win32":
