@@ -1,9 +1,10 @@
 """numpy arrays described as VidraImage / VidraMask, without copying them."""
 import numpy as np
 
-from ._types import BGR24, BGRA32, RGB24, RGBA32, Image, Mask
+from ._types import BGR24, BGRA32, I420, NV12, RGB24, RGBA32, Image, Mask
 
 FORMATS = {"rgb": RGB24, "rgba": RGBA32, "bgr": BGR24, "bgra": BGRA32}
+PLANAR = {"nv12": NV12, "i420": I420}
 CHANNELS = {RGB24: 3, BGR24: 3, RGBA32: 4, BGRA32: 4}
 _INT32_MAX = 2**31 - 1
 
@@ -53,6 +54,31 @@ def image(array, format=None, name="frame", writable=False):
     result = Image(width=array.shape[1], height=array.shape[0], format=code)
     result.planes[0] = array.ctypes.data
     result.strides[0] = _row_stride(array, name)
+    return result
+
+
+def planar(array, width, height, format):
+    """A VidraImage over an NV12 or I420 frame stored as ffmpeg's rawvideo
+    writes it: the planes one after the other, unpadded, in a C-contiguous
+    uint8 array of any shape. None when format is not one of these."""
+    code = PLANAR.get(format.lower()) if isinstance(format, str) else None
+    if code is None:
+        return None
+    _uint8_array(array, "frame", array.ndim if isinstance(array, np.ndarray) else 1)
+    chroma_w, chroma_h = (width + 1) // 2, (height + 1) // 2
+    if code == NV12:
+        sizes, strides = (width * height, 2 * chroma_w * chroma_h), (width, 2 * chroma_w)
+    else:
+        sizes, strides = (width * height, chroma_w * chroma_h, chroma_w * chroma_h), (width, chroma_w, chroma_w)
+    if not array.flags.c_contiguous or array.size != sum(sizes):
+        raise ValueError("frame: %s of %dx%d needs %d contiguous bytes, has %d%s" % (
+            format, width, height, sum(sizes), array.size,
+            "" if array.flags.c_contiguous else " not contiguous"))
+    result = Image(width=width, height=height, format=code)
+    offset = 0
+    for plane, (size, stride) in enumerate(zip(sizes, strides)):
+        result.planes[plane], result.strides[plane] = array.ctypes.data + offset, stride
+        offset += size
     return result
 
 

@@ -44,7 +44,7 @@ class SegmenterOptions(ctypes.Structure):
 
 
 # VidraPixelFormat
-RGB24, RGBA32, BGR24, BGRA32 = 1, 2, 3, 4
+RGB24, RGBA32, BGR24, BGRA32, NV12, I420 = 1, 2, 3, 4, 5, 6
 # VidraBackgroundKind
 BACKGROUND_BLUR, BACKGROUND_COLOR, BACKGROUND_IMAGE, BACKGROUND_TRANSPARENT = 1, 2, 3, 4
 # VidraLogLevel

@@ -7,7 +7,7 @@ import numpy as np
 
 from . import _images
 from ._library import default_model_dir, library, segparams
-from ._types import LOG_DEBUG, LOG_ERROR, LogCallback, SegParams, SegmenterOptions
+from ._types import I420, LOG_DEBUG, LOG_ERROR, NV12, LogCallback, SegParams, SegmenterOptions
 from .errors import check
 
 _PY_LEVELS = {0: logging.DEBUG, 1: logging.INFO, 2: logging.WARNING, 3: logging.ERROR}
@@ -122,11 +122,15 @@ class Segmenter:
     def __call__(self, frame, format=None, out=None):
         """The mask of one frame: an (H, W, 3|4) uint8 array whose format is
         'rgb', 'bgr', 'rgba' or 'bgra' (default by channel count); rows may
-        be padded or bottom-up. Writes into out ((H, W) uint8, rows may be
+        be padded or bottom-up. Or format 'nv12' / 'i420': the planes one
+        after the other, as ffmpeg's rawvideo writes them, in a contiguous
+        array of any shape. Writes into out ((H, W) uint8, rows may be
         padded) when given, and returns it."""
         handle = self._live_handle()
-        image = _images.image(frame, format)
-        if frame.shape[:2] != self._shape:
+        image = _images.planar(frame, self.width, self.height, format)
+        if image is None:
+            image = _images.image(frame, format)
+        if image.format not in (NV12, I420) and frame.shape[:2] != self._shape:
             raise ValueError("frame is %dx%d, the segmenter was made for %dx%d"
                              % (frame.shape[1], frame.shape[0], self._shape[1], self._shape[0]))
         if out is None:

@@ -27,6 +27,16 @@ def with_alpha(frame, order):
     return out
 
 
+def yuv420(frame):
+    """BT.601 limited-range Y, U and V planes, chroma averaged over 2 x 2."""
+    rgb = frame.astype(np.float64)
+    planes = [16 + rgb @ np.array([65.481, 128.553, 24.966]) / 255,
+              128 + rgb @ np.array([-37.797, -74.203, 112.0]) / 255,
+              128 + rgb @ np.array([112.0, -93.786, -18.214]) / 255]
+    planes[1:] = [c.reshape(HEIGHT // 2, 2, WIDTH // 2, 2).mean(axis=(1, 3)) for c in planes[1:]]
+    return [np.clip(np.rint(c), 0, 255).astype(np.uint8) for c in planes]
+
+
 # name -> (frame as given, its format)
 LAYOUTS = {
     "rgb": (lambda f: f, None),
@@ -48,6 +58,18 @@ class SegmenterTest(unittest.TestCase):
                 for index, frame in enumerate(frames()):
                     np.testing.assert_array_equal(seg(layout(frame), format=fmt), expected[index],
                                                   "frame %d" % index)
+
+    def test_nv12_and_i420_give_one_mask_close_to_the_rgb_one(self):
+        expected = global_masks()
+        with vidra.Segmenter(WIDTH, HEIGHT, models=MODEL_DIR) as planar, \
+                vidra.Segmenter(WIDTH, HEIGHT, models=MODEL_DIR) as interleaved:
+            for index, frame in enumerate(frames()):
+                y, u, v = yuv420(frame)
+                mask = planar(np.concatenate([y.ravel(), u.ravel(), v.ravel()]), format="i420")
+                nv12 = np.concatenate([y, np.stack([u, v], axis=2).reshape(HEIGHT // 2, WIDTH)])
+                np.testing.assert_array_equal(interleaved(nv12, format="NV12"), mask)
+                # Only the colour conversion differs from the RGB frame.
+                self.assertGreater(((mask > 127) == (expected[index] > 127)).mean(), 0.98)
 
     def test_out_with_padded_rows_and_reset(self):
         expected = global_masks()
@@ -82,6 +104,8 @@ class SegmenterTest(unittest.TestCase):
                 "other size": (ValueError, good[:-2], {}),
                 "format vs channels": (ValueError, good, {"format": "rgba"}),
                 "unknown format": (ValueError, good, {"format": "yuv"}),
+                "i420 size": (ValueError, good[:HEIGHT // 3], {"format": "i420"}),
+                "nv12 not contiguous": (ValueError, good[::2], {"format": "nv12"}),
                 "pixel stride": (ValueError, good[:, ::-1], {}),
                 "channel view": (ValueError, with_alpha(good, [0, 1, 2])[..., :3], {}),
                 "out shape": (ValueError, good, {"out": np.empty((HEIGHT, WIDTH + 1), np.uint8)}),
