@@ -9,10 +9,10 @@ JOBS ?= 2
 PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
-  python3-skimage opencv-doc ffmpeg ca-certificates
+  python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo bench clean \
+.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
   install install-windows
 
 deps: apt-deps npm-deps
@@ -59,16 +59,6 @@ test-windows: build-windows
 	@cmake/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 	ctest --preset windows -j $(JOBS)
 
-# Installs include/, lib/, bin/, share/vidra/models, the CMake package and
-# vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
-# DLLs and import library laid out for shipping (default out/vidra-windows).
-PREFIX ?= /usr/local
-install: build-linux
-	cmake --install build/linux --prefix "$(PREFIX)"
-
-install-windows: build-windows
-	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
-
 # The threaded instance test again, built with ThreadSanitizer in a tree of
 # its own; any report fails the step.
 TSAN_FLAGS := -fsanitize=thread -g
@@ -80,14 +70,29 @@ test-tsan: models
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/instances/tsan.supp" \
 	  build/linux-tsan/bin/test_instances_threads
 
+# Installs include/, lib/, bin/, share/vidra/models, the CMake package and
+# vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
+# DLLs and import library laid out for shipping (default out/vidra-windows).
+PREFIX ?= /usr/local
+install: build-linux
+	cmake --install build/linux --prefix "$(PREFIX)"
+
+install-windows: build-windows
+	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+
 demo: build-linux
 	tools/demo.sh
+
+# vidra-segment's wall-clock frame rate, file to file, at 720p and 1080p.
+speed: build-linux
+	tools/speed.sh
 
 # Per-frame and per-stage costs, the image routines (vector against scalar),
 # and our inference against the WebAssembly reference runtime.
 bench: build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
+	build/linux/bin/bench_instances
 	bench/compare_reference.sh
 
 clean:

@@ -1,5 +1,6 @@
-// The image routines, each vector path beside its scalar kernels, at the sizes
-// one frame uses.
+// The image routines at the sizes one frame uses: each routine as the library
+// calls it (AVX2 kernels where the processor has them), its baseline SSE2
+// kernels and its scalar kernels.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -64,31 +65,25 @@ void BM_BuildTables_Scalar(benchmark::State& s) {
     }
 }
 
-void MaskVector(benchmark::State& s, int dw, int dh) {
-    const ResizeGeometry g{288, 160, dw, dh};
+enum class MaskPath { kRoutine, kSse, kScalar };
+
+void BM_Mask(benchmark::State& s, MaskPath path) {
+    const ResizeGeometry g{288, 160, static_cast<int>(s.range(0)), static_cast<int>(s.range(1))};
     const auto src = Bytes(288 * 160);
-    std::vector<uint8_t> dst(static_cast<std::size_t>(dw) * dh);
+    std::vector<uint8_t> dst(static_cast<std::size_t>(g.dstWidth) * g.dstHeight);
     rgbproc::RGBPROCESS p;
     for (auto _ : s) {
-        p.ResizeUcharMask(src.data(), dst.data(), &g);
+        if (path == MaskPath::kRoutine) {
+            p.ResizeUcharMask(src.data(), dst.data(), &g);
+        } else {
+            Tables t(g);  // the routine builds its tables on every call too
+            k::BuildResizeTablesScalar(t.view.indices, t.view.weights, &g, 1);
+            if (path == MaskPath::kSse) k::ResizeMaskSse(t.view, src.data(), dst.data(), g.srcWidth);
+            else k::ResizeMaskScalar(t.view, src.data(), dst.data(), g.srcWidth);
+        }
         benchmark::DoNotOptimize(dst.data());
     }
 }
-void MaskScalar(benchmark::State& s, int dw, int dh) {
-    const ResizeGeometry g{288, 160, dw, dh};
-    const auto src = Bytes(288 * 160);
-    std::vector<uint8_t> dst(static_cast<std::size_t>(dw) * dh);
-    for (auto _ : s) {
-        Tables t(g);  // the routine builds its tables on every call too
-        k::BuildResizeTablesScalar(t.view.indices, t.view.weights, &g, 1);
-        k::ResizeMaskScalar(t.view, src.data(), dst.data(), g.srcWidth);
-        benchmark::DoNotOptimize(dst.data());
-    }
-}
-void BM_Mask_640x480_Vector(benchmark::State& s) { MaskVector(s, 640, 480); }
-void BM_Mask_640x480_Scalar(benchmark::State& s) { MaskScalar(s, 640, 480); }
-void BM_Mask_1280x720_Vector(benchmark::State& s) { MaskVector(s, 1280, 720); }
-void BM_Mask_1280x720_Scalar(benchmark::State& s) { MaskScalar(s, 1280, 720); }
 
 // One channel of a 1280 x 720 three-byte frame to 288 x 160.
 void BM_Channel_Vector(benchmark::State& s) {
@@ -124,19 +119,22 @@ void BM_ResizeFloat_Vector(benchmark::State& s) {
         benchmark::DoNotOptimize(dst.data());
     }
 }
-void BM_ResizeFloat_Scalar(benchmark::State& s) {
+void BM_ResizeFloat_Rows(benchmark::State& s, bool sse) {
     const auto src = Probabilities(144, 80);
     std::vector<float> dst(288 * 160);
     const auto cols = k::MakeFloatAxis(144, 288);
     const auto rows = k::MakeFloatAxis(80, 160);
     for (auto _ : s) {
-        for (int y = 0; y < 160; ++y)
-            k::FloatRowScalar(k::MakeFloatRow(src.data(), 144, rows, y), cols, 0, 288, dst.data() + y * 288);
+        for (int y = 0; y < 160; ++y) {
+            const auto row = k::MakeFloatRow(src.data(), 144, rows, y);
+            if (sse) k::FloatRowSse(row, cols, 288, dst.data() + y * 288);
+            else k::FloatRowScalar(row, cols, 0, 288, dst.data() + y * 288);
+        }
         benchmark::DoNotOptimize(dst.data());
     }
 }
 
-// Vector and scalar forms share one body; the routine is the argument.
+// The forms of a routine share one body; the routine is the argument.
 void BM_Logistic(benchmark::State& s, void (*logistic)(float*, std::size_t)) {
     const auto logits = Probabilities(288, 160);
     std::vector<float> v(logits.size());
@@ -174,17 +172,19 @@ void BM_KeepLargestComponent(benchmark::State& s) {
 
 BENCHMARK(BM_BuildTables_Vector);
 BENCHMARK(BM_BuildTables_Scalar);
-BENCHMARK(BM_Mask_640x480_Vector);
-BENCHMARK(BM_Mask_640x480_Scalar);
-BENCHMARK(BM_Mask_1280x720_Vector);
-BENCHMARK(BM_Mask_1280x720_Scalar);
+BENCHMARK_CAPTURE(BM_Mask, routine, MaskPath::kRoutine)->Args({640, 480})->Args({1280, 720});
+BENCHMARK_CAPTURE(BM_Mask, sse, MaskPath::kSse)->Args({640, 480})->Args({1280, 720});
+BENCHMARK_CAPTURE(BM_Mask, scalar, MaskPath::kScalar)->Args({640, 480})->Args({1280, 720});
 BENCHMARK(BM_Channel_Vector);
 BENCHMARK(BM_Channel_Scalar);
 BENCHMARK(BM_ResizeFloat_Vector);
-BENCHMARK(BM_ResizeFloat_Scalar);
-BENCHMARK_CAPTURE(BM_Logistic, vector, LogisticInPlace);
+BENCHMARK_CAPTURE(BM_ResizeFloat_Rows, sse, true);
+BENCHMARK_CAPTURE(BM_ResizeFloat_Rows, scalar, false);
+BENCHMARK_CAPTURE(BM_Logistic, routine, LogisticInPlace);
+BENCHMARK_CAPTURE(BM_Logistic, sse, LogisticInPlaceSse);
 BENCHMARK_CAPTURE(BM_Logistic, scalar, LogisticInPlaceScalar);
-BENCHMARK_CAPTURE(BM_Blur, vector, BlurMask);
+BENCHMARK_CAPTURE(BM_Blur, routine, BlurMask);
+BENCHMARK_CAPTURE(BM_Blur, sse, BlurMaskSse);
 BENCHMARK_CAPTURE(BM_Blur, scalar, BlurMaskScalar);
 BENCHMARK(BM_KeepLargestComponent);
 

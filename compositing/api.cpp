@@ -62,7 +62,7 @@ extern "C" VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t heigh
     const int32_t status = CheckRefineOptions(options);
     if (status != VIDRA_STATUS_OK) return status;
     if (width <= 0 || height <= 0) return VIDRA_STATUS_BAD_DIMENSIONS;
-    *bytes = RefineScratchBytes(width, PlanRefine(width, height, options));
+    *bytes = RefineScratchBytes(width, height, PlanRefine(width, height, options));
     return VIDRA_STATUS_OK;
 }
 
@@ -73,7 +73,7 @@ extern "C" VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const Vidr
         const int32_t status = CheckRefineArguments(frame, mask, options, output);
         if (status != VIDRA_STATUS_OK) return status;
         const RefinePlan plan = PlanRefine(frame->width, frame->height, options);
-        const size_t needed = RefineScratchBytes(frame->width, plan);
+        const size_t needed = RefineScratchBytes(frame->width, frame->height, plan);
         return WithScratch(scratch, scratchBytes, needed, [&](void* s, size_t n) {
             RefineChecked(*frame, *mask, plan, *output, s, n, ActiveRowKernels());
         });

@@ -23,7 +23,9 @@ int32_t MaxRadius(const BlurPlan& plan) {
 
 BlurPlan PlanBlur(int32_t width, int32_t height, int32_t strength) {
     BlurPlan plan{};
-    plan.factor = Clamp((2 * strength + 1) / 3, 2, 255);
+    // Even, so that pixel pairs (or quads) never straddle blocks.
+    plan.factor = Clamp(((2 * strength + 1) / 3 + 1) & ~1, 2, 254);
+    plan.group = plan.factor % 4 == 0 ? 4 : 2;
     plan.cellsWide = CellCount(width, plan.factor);
     plan.cellsHigh = CellCount(height, plan.factor);
     const float s = static_cast<float>(strength);
@@ -43,7 +45,7 @@ BlurPlan PlanBlur(int32_t width, int32_t height, int32_t strength) {
 BlurBuffers TakeBlurBuffers(ScratchArena& arena, const BlurPlan& plan, int32_t width) {
     const size_t cells = static_cast<size_t>(plan.cellsWide) * plan.cellsHigh;
     BlurBuffers b{};
-    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(width) * 4);
+    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(CellCount(width, plan.group)) * 4);
     b.cells = arena.Take<float>(cells * 4);
     b.cellsSpare = arena.Take<float>(cells * 4);
     b.pad = arena.Take<float>(BoxSumPadFloats(plan.cellsWide, 4, MaxRadius(plan)));
@@ -67,17 +69,23 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     // Weighted block averages: colour * weight in 0..2 (frame byte order), weight in 3.
     for (int32_t cy = 0; cy < ch; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
-        std::memset(b.columnSums, 0, static_cast<size_t>(width) * 4 * sizeof(uint32_t));
+        const int32_t groups = CellCount(width, plan.group);
+        std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 4 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateWeighted(RowOf(frame, y), from.bpp, RowOf(mask, y), b.columnSums, width);
+            kernels.accumulateWeighted(RowOf(frame, y), from.bpp, RowOf(mask, y), b.columnSums, width,
+                                       plan.group);
+        const int32_t per = k / plan.group;
+        const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < cw; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
+            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
             uint32_t sum[4] = {0, 0, 0, 0};
-            for (int32_t x = x0; x < x1; ++x)
-                for (int32_t c = 0; c < 4; ++c) sum[c] += b.columnSums[4 * x + c];
-            const float count = static_cast<float>((y1 - y0) * (x1 - x0));
+            for (int32_t q = q0; q < q1; ++q)
+                for (int32_t c = 0; c < 4; ++c) sum[c] += b.columnSums[4 * q + c];
+            const float inverse =
+                x1 - x0 == k ? fullInverse : 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
             float* cell = b.cells + (static_cast<size_t>(cy) * cw + cx) * 4;
-            for (int32_t c = 0; c < 4; ++c) cell[c] = static_cast<float>(sum[c]) / count;
+            for (int32_t c = 0; c < 4; ++c) cell[c] = static_cast<float>(sum[c]) * inverse;
         }
     }
 
@@ -86,8 +94,8 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     for (int32_t r : plan.radii)
         if (r > 0) BoxSum(src, b.cellsSpare, src, cw, ch, 4, r, b.pad, kernels);
 
-    // Colour = blurred (colour * weight) / blurred weight, rounded, in the
-    // output's byte order.
+    // Colour = blurred (colour * weight) * (1 / blurred weight), rounded, in
+    // the output's byte order.
     int32_t place[3];
     place[from.red] = out.red;
     place[from.green] = out.green;
@@ -96,8 +104,9 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     for (size_t i = 0; i < cells; ++i) {
         const float* cell = src + 4 * i;
         uint8_t* bytes = b.cellBytes + 4 * i;
+        const float inverse = 1.0f / cell[3];
         for (int32_t c = 0; c < 3; ++c) {
-            float v = cell[c] / cell[3] + 0.5f;
+            float v = cell[c] * inverse + 0.5f;
             v = v < 255.0f ? v : 255.0f;
             bytes[place[c]] = static_cast<uint8_t>(static_cast<int32_t>(v));
         }
@@ -125,13 +134,11 @@ const uint8_t* BlurRowSource::CellRow(int32_t cy) {
     return buffers_.rows[s];
 }
 
-const uint8_t* BlurRowSource::Row(int32_t y, uint8_t* scratchRow) {
+BlurRow BlurRowSource::Row(int32_t y) {
     const AxisPoint p = SampleAxis(y, plan_.factor, plan_.cellsHigh);
     const uint8_t* r0 = CellRow(p.lo);
-    if (p.wq == 0) return r0;
-    const uint8_t* r1 = CellRow(p.hi);
-    kernels_.lerpRows(r0, r1, p.wq, scratchRow, width_ * bpp_);
-    return scratchRow;
+    if (p.wq == 0) return {r0, r0, 0};
+    return {r0, CellRow(p.hi), p.wq};
 }
 
 }  // namespace compositing

@@ -14,11 +14,12 @@
 namespace vidra {
 namespace compositing {
 
-// Block factor (2..255, about 2/3 of s) and box radii at the reduced
+// Block factor (even, 2..254, about 2/3 of s) and box radii at the reduced
 // resolution for a strength s: the block average and the bilinear return
 // blur by about factor / 2 themselves, the three boxes add the rest of s.
 struct BlurPlan {
     int32_t factor;
+    int32_t group;  // pixels summed together in a row first (2 or 4, divides factor)
     int32_t cellsWide;
     int32_t cellsHigh;
     int32_t radii[3];
@@ -27,7 +28,7 @@ BlurPlan PlanBlur(int32_t width, int32_t height, int32_t strength);
 int32_t MaxRadius(const BlurPlan& plan);
 
 struct BlurBuffers {
-    uint32_t* columnSums;  // 4 per pixel of a row
+    uint32_t* columnSums;  // 4 per pixel group of a row
     float* cells;          // 4 per cell
     float* cellsSpare;
     float* pad;            // one row of cells with its repeated edges
@@ -44,13 +45,18 @@ BlurBuffers TakeBlurBuffers(ScratchArena& arena, const BlurPlan& plan, int32_t w
 void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, const BlurPlan& plan,
                  const BlurBuffers& buffers, const RowKernels& kernels);
 
-// Background row y, in the output's layout, for a frame of the given width.
-// Returns either one of the cached rows or scratchRow.
+// The background of row y, in the output's layout: two upsampled cell rows
+// and the weight of the second (the blend kernel's b0, b1, wb).
+struct BlurRow {
+    const uint8_t* r0;
+    const uint8_t* r1;
+    int32_t w;
+};
 class BlurRowSource {
 public:
     BlurRowSource(const BlurPlan& plan, const BlurBuffers& buffers, int32_t width, int32_t bpp,
                   const RowKernels& kernels);
-    const uint8_t* Row(int32_t y, uint8_t* scratchRow);
+    BlurRow Row(int32_t y);
 
 private:
     const uint8_t* CellRow(int32_t cy);

@@ -19,9 +19,12 @@ void BoxSum(const float* src, float* line, float* dst, int32_t cells, int32_t ro
     const float* parts[kMaxSumRows];
     for (int32_t y = 0; y < rows; ++y) {
         const float* s = src + y * n;
-        for (int32_t x = -radius; x < cells + radius; ++x)
-            std::memcpy(pad + static_cast<size_t>(x + radius) * channels,
-                        s + static_cast<size_t>(Clamp(x, 0, cells - 1)) * channels, channels * sizeof(float));
+        std::memcpy(pad + static_cast<size_t>(radius) * channels, s, n * sizeof(float));
+        for (int32_t e = 0; e < radius; ++e)
+            for (int32_t c = 0; c < channels; ++c) {
+                pad[static_cast<size_t>(e) * channels + c] = s[c];
+                pad[(static_cast<size_t>(cells + radius + e)) * channels + c] = s[n - channels + c];
+            }
         for (int32_t j = 0; j < taps; ++j) parts[j] = pad + static_cast<size_t>(j) * channels;
         kernels.sumRows(parts, taps, line + y * n, static_cast<int32_t>(n));
     }

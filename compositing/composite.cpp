@@ -114,7 +114,8 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
             for (int32_t x = 1; x < width; ++x)
                 for (int32_t c = 0; c < out.bpp; ++c) rows.backRow[x * out.bpp + c] = rows.backRow[c];
             for (int32_t y = 0; y < height; ++y)
-                k.blend(frameRow(y), rows.backRow, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+                k.blend(frameRow(y), rows.backRow, rows.backRow, 0, RowOf(mask, y), RowOf(output, y), width,
+                        out.bpp);
             return;
         }
         case VIDRA_BACKGROUND_IMAGE: {
@@ -127,7 +128,7 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
                     k.pack(back, bl, nullptr, rows.backRow, out, width);
                     back = rows.backRow;
                 }
-                k.blend(frameRow(y), back, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+                k.blend(frameRow(y), back, back, 0, RowOf(mask, y), RowOf(output, y), width, out.bpp);
             }
             return;
         }
@@ -137,8 +138,9 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
             PrepareBlur(frame, mask, out, plan, buffers, k);
             BlurRowSource source(plan, buffers, width, out.bpp, k);
             for (int32_t y = 0; y < height; ++y) {
-                const uint8_t* back = source.Row(y, rows.backRow);
-                k.blend(frameRow(y), back, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+                const BlurRow back = source.Row(y);
+                k.blend(frameRow(y), back.r0, back.r1, back.w, RowOf(mask, y), RowOf(output, y), width,
+                        out.bpp);
             }
             return;
         }

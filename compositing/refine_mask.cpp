@@ -17,13 +17,14 @@ constexpr float kDefaultEpsilon = 0.001f;
 inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 struct RefineBuffers {
-    uint32_t* columnSums;  // luma, mask per pixel of a row
-    float* guide;          // block means, rounded to whole levels
+    uint32_t* columnSums;  // luma, mask per pixel group of a row
+    uint8_t* luma;         // of the whole frame, row after row
+    float* guide;          // block means
     float* input;
     float* product;
     float* line;           // one pass of a box sum
     float* pad;
-    float* sums[4];        // window sums of guide, input, guide^2, guide*input (exact)
+    float* sums[4];        // window sums of guide, input, guide^2, guide*input
     float* a;
     float* b;
     int32_t* xLo;
@@ -34,10 +35,12 @@ struct RefineBuffers {
     float* rowsB[2];
 };
 
-RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width) {
+RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_t width,
+                                int32_t height) {
     const size_t cells = static_cast<size_t>(p.cellsWide) * p.cellsHigh;
     RefineBuffers b{};
-    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(width) * 2);
+    b.columnSums = arena.Take<uint32_t>(static_cast<size_t>(CellCount(width, p.group)) * 2);
+    b.luma = arena.Take<uint8_t>(static_cast<size_t>(width) * height);
     b.guide = arena.Take<float>(cells);
     b.input = arena.Take<float>(cells);
     b.product = arena.Take<float>(cells);
@@ -57,7 +60,7 @@ RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_
     return b;
 }
 
-// Rounded block means of luma (guide) and mask (input).
+// Block means of luma (guide) and mask (input).
 void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
                 const RefineBuffers& b, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height, k = p.factor;
@@ -66,26 +69,32 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
     const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
-        std::memset(b.columnSums, 0, static_cast<size_t>(width) * 2 * sizeof(uint32_t));
+        const int32_t groups = CellCount(width, p.group);
+        std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width);
+            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group,
+                                       b.luma + static_cast<size_t>(y) * width);
+        const int32_t per = k / p.group;
+        const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
+            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
             uint32_t luma = 0, input = 0;
-            for (int32_t x = x0; x < x1; ++x) {
-                luma += b.columnSums[2 * x];
-                input += b.columnSums[2 * x + 1];
+            for (int32_t q = q0; q < q1; ++q) {
+                luma += b.columnSums[2 * q];
+                input += b.columnSums[2 * q + 1];
             }
-            const uint32_t n = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
+            const float inverse =
+                x1 - x0 == k ? fullInverse : 1.0f / static_cast<float>((y1 - y0) * (x1 - x0));
             const size_t i = static_cast<size_t>(cy) * p.cellsWide + cx;
-            b.guide[i] = static_cast<float>((luma + n / 2) / n);
-            b.input[i] = static_cast<float>((input + n / 2) / n);
+            b.guide[i] = static_cast<float>(luma) * inverse;
+            b.input[i] = static_cast<float>(input) * inverse;
         }
     }
 }
 
 // Coefficients a, b of q = a I + b per block, then their window means (in
-// place). Sums of whole levels below 2^24 are exact in single precision.
+// place); every sum in a fixed order.
 void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels& k) {
     const int32_t cw = p.cellsWide, ch = p.cellsHigh, r = p.cellRadius;
     const size_t cells = static_cast<size_t>(cw) * ch;
@@ -95,12 +104,12 @@ void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels&
     BoxSum(b.product, b.line, b.sums[2], cw, ch, 1, r, b.pad, k);
     for (size_t i = 0; i < cells; ++i) b.product[i] = b.guide[i] * b.input[i];
     BoxSum(b.product, b.line, b.sums[3], cw, ch, 1, r, b.pad, k);
-    const float n = static_cast<float>((2 * r + 1) * (2 * r + 1));
+    const float inverse = 1.0f / static_cast<float>((2 * r + 1) * (2 * r + 1));
     for (size_t i = 0; i < cells; ++i) {
-        const float meanI = b.sums[0][i] / n;
-        const float meanP = b.sums[1][i] / n;
-        const float varI = b.sums[2][i] / n - meanI * meanI;
-        const float cov = b.sums[3][i] / n - meanI * meanP;
+        const float meanI = b.sums[0][i] * inverse;
+        const float meanP = b.sums[1][i] * inverse;
+        const float varI = b.sums[2][i] * inverse - meanI * meanI;
+        const float cov = b.sums[3][i] * inverse - meanI * meanP;
         const float a = cov / (varI + p.epsilon);
         b.a[i] = a;
         b.b[i] = meanP - a * meanI;
@@ -108,8 +117,8 @@ void Coefficients(const RefinePlan& p, const RefineBuffers& b, const RowKernels&
     BoxSum(b.a, b.line, b.a, cw, ch, 1, r, b.pad, k);
     BoxSum(b.b, b.line, b.b, cw, ch, 1, r, b.pad, k);
     for (size_t i = 0; i < cells; ++i) {
-        b.a[i] = b.a[i] / n;
-        b.b[i] = b.b[i] / n;
+        b.a[i] = b.a[i] * inverse;
+        b.b[i] = b.b[i] * inverse;
     }
 }
 
@@ -129,7 +138,9 @@ RefinePlan PlanRefine(int32_t width, int32_t height, const VidraRefineOptions* o
     p.radius = o != nullptr && o->radius > 0 ? o->radius : (shorter / 60 > 4 ? shorter / 60 : 4);
     const float eps = o != nullptr && o->epsilon != 0.0f ? o->epsilon : kDefaultEpsilon;
     p.epsilon = eps * (255.0f * 255.0f);
-    p.factor = p.radius / 2 > 1 ? p.radius / 2 : 1;
+    // Even from a radius of 4 on, so that pixel pairs never straddle blocks.
+    p.factor = p.radius >= 4 ? (p.radius / 2) & ~1 : 1;
+    p.group = p.factor % 2 == 0 ? 2 : 1;
     p.cellRadius = (p.radius + p.factor / 2) / p.factor;
     p.cellsWide = CellCount(width, p.factor);
     p.cellsHigh = CellCount(height, p.factor);
@@ -155,9 +166,9 @@ int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
     return VIDRA_STATUS_OK;
 }
 
-size_t RefineScratchBytes(int32_t width, const RefinePlan& plan) {
+size_t RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan) {
     ScratchArena arena;
-    TakeRefineBuffers(arena, plan, width);
+    TakeRefineBuffers(arena, plan, width, height);
     return arena.Required();
 }
 
@@ -165,15 +176,12 @@ void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefineP
                    VidraMask& output, void* scratch, size_t scratchBytes, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height;
     ScratchArena arena(scratch, scratchBytes);
-    const RefineBuffers b = TakeRefineBuffers(arena, p, width);
+    const RefineBuffers b = TakeRefineBuffers(arena, p, width, height);
     BlockMeans(frame, mask, p, b, kernels);
     Coefficients(p, b, kernels);
 
     BuildAxis(width, p.factor, p.cellsWide, b.xLo, b.xHi, b.xWq, b.xWf);
     const AxisSamples axis{b.xLo, b.xHi, b.xWq, b.xWf};
-    PackedLayout pl;
-    GetPackedLayout(frame.format, &pl);
-    const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
     int32_t cached[2] = {-1, -1};
     int32_t next = 0;
     // Slot of cell row cy upsampled to full width; the other slot is kept.
@@ -195,8 +203,8 @@ void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefineP
         const AxisPoint py = SampleAxis(y, p.factor, p.cellsHigh);
         const int32_t s0 = slotOf(py.lo);
         const int32_t s1 = py.hi == py.lo ? s0 : slotOf(py.hi);
-        kernels.refineRow(RowOf(frame, y), from, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0], b.rowsB[s1],
-                          py.wf, RowOf(output, y), width);
+        kernels.refineRow(b.luma + static_cast<size_t>(y) * width, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0],
+                          b.rowsB[s1], py.wf, RowOf(output, y), width);
     }
 }
 

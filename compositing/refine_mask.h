@@ -19,6 +19,7 @@ namespace compositing {
 struct RefinePlan {
     int32_t radius;
     int32_t factor;
+    int32_t group;  // pixels summed together in a row first (1 or 2, divides factor)
     int32_t cellsWide;
     int32_t cellsHigh;
     int32_t cellRadius;
@@ -32,7 +33,7 @@ RefinePlan PlanRefine(int32_t width, int32_t height, const VidraRefineOptions* o
 int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
                              const VidraRefineOptions* options, const VidraMask* output);
 
-size_t RefineScratchBytes(int32_t width, const RefinePlan& plan);
+size_t RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan);
 
 void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefinePlan& plan,
                    VidraMask& output, void* scratch, size_t scratchBytes, const RowKernels& kernels);

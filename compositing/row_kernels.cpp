@@ -17,14 +17,17 @@ inline std::ptrdiff_t At(int32_t x, int32_t bpp) {
 
 }  // namespace
 
-void BlendScalar(const uint8_t* f, const uint8_t* b, const uint8_t* m, uint8_t* out,
-                 int32_t width, int32_t bpp) {
+void BlendScalar(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int32_t wb, const uint8_t* m,
+                 uint8_t* out, int32_t width, int32_t bpp) {
+    const uint32_t w1 = static_cast<uint32_t>(wb), w0 = 256u - w1;
     for (int32_t x = 0; x < width; ++x) {
-        const uint32_t wf = m[x];
-        const uint32_t wb = 255u - wf;
+        const uint32_t mf = m[x];
+        const uint32_t mb = 255u - mf;
         const std::ptrdiff_t p = At(x, bpp);
-        for (int32_t c = 0; c < 3; ++c)
-            out[p + c] = static_cast<uint8_t>((f[p + c] * wf + b[p + c] * wb + 127u) / 255u);
+        for (int32_t c = 0; c < 3; ++c) {
+            const uint32_t b = (b0[p + c] * w0 + b1[p + c] * w1 + 128u) >> 8;
+            out[p + c] = static_cast<uint8_t>((f[p + c] * mf + b * mb + 127u) / 255u);
+        }
         if (bpp == 4) out[p + 3] = 255;
     }
 }
@@ -43,11 +46,11 @@ void PackScalar(const uint8_t* src, RowLayout from, const uint8_t* alpha, uint8_
 }
 
 void AccumulateWeightedScalar(const uint8_t* src, int32_t bpp, const uint8_t* m, uint32_t* acc,
-                              int32_t width) {
+                              int32_t width, int32_t group) {
     for (int32_t x = 0; x < width; ++x) {
         const uint32_t w = 256u - m[x];
         const uint8_t* s = src + At(x, bpp);
-        uint32_t* a = acc + At(x, 4);
+        uint32_t* a = acc + At(x / group, 4);
         a[0] += w * s[0];
         a[1] += w * s[1];
         a[2] += w * s[2];
@@ -67,18 +70,15 @@ void UpsampleRowScalar(const uint8_t* cells, AxisSamples axis, uint8_t* dst, int
     }
 }
 
-void LerpRowsScalar(const uint8_t* r0, const uint8_t* r1, int32_t w, uint8_t* dst, int32_t n) {
-    const uint32_t w1 = static_cast<uint32_t>(w), w0 = 256u - w1;
-    for (int32_t i = 0; i < n; ++i)
-        dst[i] = static_cast<uint8_t>((r0[i] * w0 + r1[i] * w1 + 128u) >> 8);
-}
-
 void AccumulateLumaMaskScalar(const uint8_t* src, RowLayout from, const uint8_t* m,
-                              uint32_t* acc, int32_t width) {
+                              uint32_t* acc, int32_t width, int32_t group, uint8_t* luma) {
     for (int32_t x = 0; x < width; ++x) {
         const uint8_t* s = src + At(x, from.bpp);
-        acc[2 * x] += (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
-        acc[2 * x + 1] += m[x];
+        const uint32_t y = (77u * s[from.red] + 150u * s[from.green] + 29u * s[from.blue] + 128u) >> 8;
+        luma[x] = static_cast<uint8_t>(y);
+        uint32_t* a = acc + At(x / group, 2);
+        a[0] += y;
+        a[1] += m[x];
     }
 }
 
@@ -89,15 +89,13 @@ void UpsampleFloatRowScalar(const float* cells, AxisSamples axis, float* dst, in
     }
 }
 
-void RefineRowScalar(const uint8_t* src, RowLayout from, const float* a0, const float* a1,
-                     const float* b0, const float* b1, float w, uint8_t* out, int32_t width) {
+void RefineRowScalar(const uint8_t* luma, const float* a0, const float* a1, const float* b0,
+                     const float* b1, float w, uint8_t* out, int32_t width) {
     const float v = 1.0f - w;
     for (int32_t x = 0; x < width; ++x) {
-        const uint8_t* s = src + At(x, from.bpp);
-        const int32_t luma = (77 * s[from.red] + 150 * s[from.green] + 29 * s[from.blue] + 128) >> 8;
         const float a = a0[x] * v + a1[x] * w;
         const float b = b0[x] * v + b1[x] * w;
-        float q = a * static_cast<float>(luma) + b + 0.5f;
+        float q = a * static_cast<float>(luma[x]) + b + 0.5f;
         // In the order of the vector max/min, which also send NaN to 0.
         q = q > 0.0f ? q : 0.0f;
         q = q < 255.0f ? q : 255.0f;
@@ -116,7 +114,7 @@ void SumRowsScalar(const float* const* rows, int32_t count, float* dst, int32_t 
 const RowKernels& ScalarRowKernels() {
     static const RowKernels table = {BlendScalar,         PackScalar,
                                      AccumulateWeightedScalar, UpsampleRowScalar,
-                                     LerpRowsScalar,      AccumulateLumaMaskScalar,
+                                     AccumulateLumaMaskScalar,
                                      UpsampleFloatRowScalar,   RefineRowScalar,
                                      SumRowsScalar};
     return table;

@@ -1,10 +1,12 @@
 #include "postprocess/blur_mask.h"
 
-#include <immintrin.h>
+#include <emmintrin.h>
 
 #include <cstddef>
 
 #include "common/bounded_copy.h"
+#include "common/cpu_features.h"
+#include "postprocess/blur_mask_avx2.h"
 
 namespace {
 
@@ -49,28 +51,37 @@ void BlurMaskScalar(const float* source, float* destination, int32_t width, int3
     }
 }
 
-void BlurMask(const float* source, float* destination, int32_t width, int32_t height) {
+void BlurMaskSse(const float* source, float* destination, int32_t width, int32_t height) {
     if (!CopyPlane(source, destination, width, height)) return;
     const Offsets o(width);
-    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m128 one = _mm_set1_ps(1.0f);
     for (int32_t r = 1; r < height - 1; ++r) {
         const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(r) * width;
         int32_t c = 1;
-        for (; c + 8 <= width - 1; c += 8) {
+        for (; c + 4 <= width - 1; c += 4) {
             const float* s = source + row + c;
-            const __m256 v = _mm256_loadu_ps(s);
-            __m256 sum = v;
-            __m256 count = one;
+            const __m128 v = _mm_loadu_ps(s);
+            __m128 sum = v;
+            __m128 count = one;
             for (std::ptrdiff_t off : o.at) {
-                const __m256 u = _mm256_loadu_ps(s + off);
-                // Ordered compare: a NaN on either side adds nothing. A blend
-                // rather than adding zero keeps the sign of a -0.0 sum.
-                const __m256 lower = _mm256_cmp_ps(v, u, _CMP_GT_OQ);
-                sum = _mm256_blendv_ps(sum, _mm256_add_ps(sum, u), lower);
-                count = _mm256_add_ps(count, _mm256_and_ps(lower, one));
+                const __m128 u = _mm_loadu_ps(s + off);
+                // Ordered compare: a NaN on either side adds nothing. A
+                // select rather than adding zero keeps the sign of a -0.0 sum.
+                const __m128 lower = _mm_cmpgt_ps(v, u);
+                sum = _mm_or_ps(_mm_and_ps(lower, _mm_add_ps(sum, u)), _mm_andnot_ps(lower, sum));
+                count = _mm_add_ps(count, _mm_and_ps(lower, one));
             }
-            _mm256_storeu_ps(destination + row + c, _mm256_div_ps(sum, count));
+            _mm_storeu_ps(destination + row + c, _mm_div_ps(sum, count));
         }
         for (; c < width - 1; ++c) destination[row + c] = BlurPixel(source, row + c, o);
     }
+}
+
+void BlurMask(const float* source, float* destination, int32_t width, int32_t height) {
+    if (!vidra::CpuHasAvx2()) {
+        BlurMaskSse(source, destination, width, height);
+        return;
+    }
+    if (!CopyPlane(source, destination, width, height)) return;
+    postprocess::avx2::BlurInterior(source, destination, width, height);
 }

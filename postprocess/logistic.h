@@ -1,7 +1,7 @@
 // The logistic activation 1 / (exp(-v) + 1) over a float array, in place.
-// One exponential algorithm, written once with scalar and once with AVX2
-// arithmetic, gives bit-identical results on every target (the C runtime's
-// expf differs between glibc and Windows).
+// One exponential algorithm, written with scalar, SSE2 and AVX2 arithmetic,
+// gives bit-identical results on every target and processor (the C
+// runtime's expf differs between glibc and Windows).
 #ifndef VIDRA_POSTPROCESS_LOGISTIC_H
 #define VIDRA_POSTPROCESS_LOGISTIC_H
 
@@ -13,8 +13,12 @@
 // it came.
 float ExpScalar(float x);
 
-// In place: eight values per step with AVX2, the remainder with ExpScalar.
+// In place: eight values per step with AVX2 where the processor has it,
+// four with SSE2 elsewhere, the remainder with ExpScalar.
 void LogisticInPlace(float* values, std::size_t count);
+
+// The same with SSE2 arithmetic whatever the processor.
+void LogisticInPlaceSse(float* values, std::size_t count);
 
 // Scalar reference of LogisticInPlace.
 void LogisticInPlaceScalar(float* values, std::size_t count);

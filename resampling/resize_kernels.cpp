@@ -1,6 +1,6 @@
 #include "resampling/resize_kernels.h"
 
-#include <immintrin.h>
+#include <emmintrin.h>
 
 #include <cstddef>
 #include <cstring>
@@ -72,40 +72,6 @@ void BuildAxisScalar(int32_t S, int32_t D, int32_t step, int32_t begin, int32_t*
         w0[i] = 1.0f - wUpper;
         w1[i] = wUpper;
     }
-}
-
-void BuildAxisAvx2(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
-                   float* w1) {
-    int32_t i = 0;
-    if (D >= 16) {
-        const __m256 s = _mm256_set1_ps(AxisScale(S, D));
-        const __m256 half = _mm256_set1_ps(0.5f);
-        const __m256 one = _mm256_set1_ps(1.0f);
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i last = _mm256_set1_epi32(S - 1);
-        const __m256i steps = _mm256_set1_epi32(step);
-        const __m256i eight = _mm256_set1_epi32(8);
-        __m256i pos = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-        for (; i + 16 <= D; i += 16) {
-            for (int32_t h = 0; h < 16; h += 8) {
-                const __m256 f =
-                    _mm256_sub_ps(_mm256_mul_ps(_mm256_add_ps(_mm256_cvtepi32_ps(pos), half), s), half);
-                const __m256i lower =
-                    _mm256_min_epi32(_mm256_max_epi32(_mm256_cvttps_epi32(f), zero), last);
-                const __m256i upper = _mm256_min_epi32(
-                    _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_add_ps(f, one)), zero), last);
-                const __m256 wUpper = _mm256_sub_ps(f, _mm256_cvtepi32_ps(lower));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(i0 + i + h),
-                                    _mm256_mullo_epi32(lower, steps));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(i1 + i + h),
-                                    _mm256_mullo_epi32(upper, steps));
-                _mm256_storeu_ps(w0 + i + h, _mm256_sub_ps(one, wUpper));
-                _mm256_storeu_ps(w1 + i + h, wUpper);
-                pos = _mm256_add_epi32(pos, eight);
-            }
-        }
-    }
-    BuildAxisScalar(S, D, step, i, i0, i1, w0, w1);
 }
 
 void BuildResizeTablesScalar(int32_t* indices, float* weights, const ResizeGeometry* g,
@@ -208,66 +174,17 @@ uint32_t InterpolateFourSse(const ResizeTables& t, const uint8_t* src, int32_t x
     return PackBytes(_mm_cvtps_epi32(v));
 }
 
-void ResizeMaskAvx2(const ResizeTables& t, const uint8_t* src, uint8_t* dst, int32_t srcWidth) {
-    // Four rows of converted source values live on the stack: no allocation.
-    constexpr int32_t kChunk = 256;
-    alignas(32) float p00[kChunk];
-    alignas(32) float p10[kChunk];
-    alignas(32) float p01[kChunk];
-    alignas(32) float p11[kChunk];
-    const int32_t* x0 = t.x0();
-    const int32_t* x1 = t.x1();
-    for (int32_t xBegin = 0; xBegin < t.dstWidth; xBegin += kChunk) {
-        const int32_t n = t.dstWidth - xBegin < kChunk ? t.dstWidth - xBegin : kChunk;
-        const float* wx0 = t.wx0() + xBegin;
-        int32_t cached0 = 0;
-        int32_t cached1 = 0;
-        bool cached = false;
-        for (int32_t y = 0; y < t.dstHeight; ++y) {
-            const int32_t row0 = MulWrap(t.y0()[y], srcWidth);
-            const int32_t row1 = MulWrap(t.y1()[y], srcWidth);
-            if (!cached || row0 != cached0 || row1 != cached1) {
-                const uint8_t* s0 = src + row0;
-                const uint8_t* s1 = src + row1;
-                for (int32_t k = 0; k < n; ++k) {
-                    p00[k] = s0[x0[xBegin + k]];
-                    p10[k] = s0[x1[xBegin + k]];
-                    p01[k] = s1[x0[xBegin + k]];
-                    p11[k] = s1[x1[xBegin + k]];
-                }
-                cached0 = row0;
-                cached1 = row1;
-                cached = true;
-            }
-            const __m256 wy0 = _mm256_set1_ps(t.wy0()[y]);
-            const __m256 wy1 = _mm256_set1_ps(t.wy1()[y]);
-            uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * t.dstWidth + xBegin;
-            int32_t k = 0;
-            for (; k + 8 <= n; k += 8) {
-                const __m256 w = _mm256_loadu_ps(wx0 + k);
-                const __m256 a = _mm256_mul_ps(wy0, w);
-                const __m256 b = _mm256_sub_ps(w, a);
-                const __m256 c = _mm256_sub_ps(wy0, a);
-                const __m256 d = _mm256_sub_ps(wy1, b);
-                __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(p10 + k), c),
-                                         _mm256_mul_ps(_mm256_load_ps(p00 + k), a));
-                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p01 + k), b));
-                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p11 + k), d));
-                // Nearest, ties to even; the saturating packs clamp to 0..255
-                // (the conversion's INT32_MIN for NaN or overflow gives 0, as
-                // in the scalar kernel).
-                const __m256i i = _mm256_cvtps_epi32(v);
-                const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, words));
-            }
-            // The remainder: one more group of four if it fits, then single columns.
-            if (k + 4 <= n) {
-                const uint32_t four = InterpolateFourSse(t, src, xBegin + k, y, row0, row1);
-                std::memcpy(out + k, &four, sizeof four);
-                k += 4;
-            }
-            for (; k < n; ++k) out[k] = InterpolateOne(t, src, xBegin + k, y, row0, row1);
+void ResizeMaskSse(const ResizeTables& t, const uint8_t* src, uint8_t* dst, int32_t srcWidth) {
+    for (int32_t y = 0; y < t.dstHeight; ++y) {
+        const int32_t row0 = MulWrap(t.y0()[y], srcWidth);
+        const int32_t row1 = MulWrap(t.y1()[y], srcWidth);
+        uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * t.dstWidth;
+        int32_t x = 0;
+        for (; x + 4 <= t.dstWidth; x += 4) {
+            const uint32_t four = InterpolateFourSse(t, src, x, y, row0, row1);
+            std::memcpy(out + x, &four, sizeof four);
         }
+        for (; x < t.dstWidth; ++x) out[x] = InterpolateOne(t, src, x, y, row0, row1);
     }
 }
 
@@ -327,19 +244,25 @@ void FloatRowSse(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, f
     const __m128 scale = _mm_set1_ps(cols.scale);
     const __m128i maxIndex = _mm_set1_epi32(cols.maxIndex);
     const __m128i four = _mm_set1_epi32(4);
-    const float* s0next = row.src0 + cols.next;
-    const float* s1next = row.src1 + cols.next;
+    const float* s0 = row.src0;
+    const float* s1 = row.src1;
+    const int32_t next = cols.next;
     __m128i pos = _mm_setr_epi32(0, 1, 2, 3);
+    alignas(16) int32_t at[4];
     int32_t x = 0;
     for (; x + 4 <= dstWidth; x += 4) {
         const __m128 fx = _mm_mul_ps(_mm_cvtepi32_ps(pos), scale);
-        const __m128i xi = _mm_min_epi32(_mm_cvttps_epi32(fx), maxIndex);
+        // Signed minimum with the highest lower index, as the scalar kernel.
+        const __m128i t = _mm_cvttps_epi32(fx);
+        const __m128i over = _mm_cmpgt_epi32(t, maxIndex);
+        const __m128i xi = _mm_or_si128(_mm_and_si128(over, maxIndex), _mm_andnot_si128(over, t));
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), xi);
         const __m128 ax = _mm_sub_ps(fx, _mm_cvtepi32_ps(xi));
         const __m128 ox = _mm_sub_ps(one, ax);
-        const __m128 p00 = _mm_i32gather_ps(row.src0, xi, 4);
-        const __m128 p10 = _mm_i32gather_ps(s0next, xi, 4);
-        const __m128 p01 = _mm_i32gather_ps(row.src1, xi, 4);
-        const __m128 p11 = _mm_i32gather_ps(s1next, xi, 4);
+        const __m128 p00 = _mm_setr_ps(s0[at[0]], s0[at[1]], s0[at[2]], s0[at[3]]);
+        const __m128 p10 = _mm_setr_ps(s0[at[0] + next], s0[at[1] + next], s0[at[2] + next], s0[at[3] + next]);
+        const __m128 p01 = _mm_setr_ps(s1[at[0]], s1[at[1]], s1[at[2]], s1[at[3]]);
+        const __m128 p11 = _mm_setr_ps(s1[at[0] + next], s1[at[1] + next], s1[at[2] + next], s1[at[3] + next]);
         __m128 v = _mm_mul_ps(_mm_mul_ps(ax, p10), oy);
         v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(ox, p00), oy));
         v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(ay, p01), ox));

@@ -1,6 +1,7 @@
-// Row kernels of the resize routines, each vector kernel beside the scalar
-// kernel that defines its result. The scalar kernels also handle the columns
-// a vector step cannot cover, and the tests and benchmarks compare the two.
+// Row kernels of the resize routines for baseline x86-64 (SSE2), each vector
+// kernel beside the scalar kernel that defines its result. The scalar kernels
+// also handle the columns a vector step cannot cover, and the tests and
+// benchmarks compare the two. The AVX2 twins are in resize_kernels_avx2.h.
 #ifndef VIDRA_RESAMPLING_RESIZE_KERNELS_H
 #define VIDRA_RESAMPLING_RESIZE_KERNELS_H
 
@@ -21,9 +22,6 @@ int32_t TruncToInt32(float value);
 // position 0 (indices 0, weights 1 and 0), since the scale divides by D - 1.
 void BuildAxisScalar(int32_t S, int32_t D, int32_t step, int32_t begin, int32_t* i0,
                      int32_t* i1, float* w0, float* w1);
-// Sixteen positions per step while at least sixteen remain, then scalar.
-void BuildAxisAvx2(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
-                   float* w1);
 // Whole tables with scalar arithmetic only (the reference of BuildResizeTables).
 void BuildResizeTablesScalar(int32_t* indices, float* weights, const ResizeGeometry* geometry,
                              int32_t step);
@@ -32,24 +30,20 @@ void BuildResizeTablesScalar(int32_t* indices, float* weights, const ResizeGeome
 // src1 point at the two source rows, dstRow at column 0 of the destination row.
 void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTables& tables,
                       int32_t y, int32_t step, int32_t xBegin, int32_t xEnd, uint8_t* dstRow);
-// Four columns per pass with SSE arithmetic, the remainder scalar.
+// Four columns per pass with SSE2 arithmetic, the remainder scalar.
 void ChannelRowSse(const uint8_t* src0, const uint8_t* src1, const ResizeTables& tables, int32_t y,
                    int32_t step, int32_t dstWidth, uint8_t* dstRow);
 
 // One destination byte of ResizeUcharMask (column x of row y).
 uint8_t InterpolateOne(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                        int32_t row0, int32_t row1);
-// Columns x .. x+3 with SSE arithmetic; x + 3 < dstWidth.
+// Columns x .. x+3 with SSE2 arithmetic; x + 3 < dstWidth.
 uint32_t InterpolateFourSse(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
                             int32_t row0, int32_t row1);
-// Whole mask resize, the arithmetic of InterpolateFour eight columns per AVX2
-// step. Columns are taken in chunks of a few hundred; within a chunk the
-// source bytes of a row pair are converted once and reused by every
-// destination row that samples the same pair (an enlargement repeats each pair
-// over several rows). The remainder of a chunk goes by one four-column group
-// and then column by column.
-void ResizeMaskAvx2(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
-                    int32_t srcWidth);
+// Whole mask resize (tables built by the caller): InterpolateFour groups
+// along each row, the last, partial group column by column.
+void ResizeMaskSse(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
+                   int32_t srcWidth);
 // Whole mask resize (tables built by the caller) with scalar arithmetic only.
 void ResizeMaskScalar(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
                       int32_t srcWidth);
@@ -73,7 +67,7 @@ FloatRow MakeFloatRow(const float* src, int32_t srcWidth, const FloatAxis& rows,
 // One destination row of ResizeFloat, columns [xBegin, xEnd).
 void FloatRowScalar(const FloatRow& row, const FloatAxis& cols, int32_t xBegin, int32_t xEnd,
                     float* dstRow);
-// Four columns per pass with SSE arithmetic, the remainder scalar.
+// Four columns per pass with SSE2 arithmetic, the remainder scalar.
 void FloatRowSse(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow);
 
 }  // namespace kernels

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "common/bounded_copy.h"
+#include "common/cpu_features.h"
 #include "common/log.h"
 #include "resampling/resize_kernels.h"
+#include "resampling/resize_kernels_avx2.h"
 
 namespace rgbproc {
 
@@ -28,6 +30,14 @@ std::size_t PlaneBytes(int32_t width, int32_t height, std::size_t element) {
 
 int32_t MulWrap(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+// One table axis: sixteen positions per AVX2 step where the processor has
+// it, the rest (all of it on other processors) with scalar arithmetic.
+void BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
+               float* w1) {
+    const int32_t done = vidra::CpuHasAvx2() ? kernels::avx2::BuildAxis(S, D, step, i0, i1, w0, w1) : 0;
+    kernels::BuildAxisScalar(S, D, step, done, i0, i1, w0, w1);
 }
 
 // The tables of one call, zero-filled. If the second array cannot be
@@ -61,10 +71,9 @@ void RGBPROCESS::BuildResizeTables(int32_t* indices, float* weights, const Resiz
     }
     const int32_t dw = geometry->dstWidth;
     const int32_t dh = geometry->dstHeight;
-    kernels::BuildAxisAvx2(geometry->srcWidth, dw, step, indices, indices + dw, weights,
-                           weights + dw);
-    kernels::BuildAxisAvx2(geometry->srcHeight, dh, step, indices + 2 * dw, indices + 2 * dw + dh,
-                           weights + 2 * dw, weights + 2 * dw + dh);
+    BuildAxis(geometry->srcWidth, dw, step, indices, indices + dw, weights, weights + dw);
+    BuildAxis(geometry->srcHeight, dh, step, indices + 2 * dw, indices + 2 * dw + dh,
+              weights + 2 * dw, weights + 2 * dw + dh);
 }
 
 void RGBPROCESS::ResizeUcharChannel(const uint8_t* src, uint8_t* dst,
@@ -99,9 +108,14 @@ void RGBPROCESS::ResizeUcharMask(const uint8_t* src, uint8_t* dst, const ResizeG
     if (!HasPixels(g)) return;
     TableStorage tables(g);
     BuildResizeTables(tables.view.indices, tables.view.weights, &g, 1);
-    // Two InterpolateFour groups (m_vectorWidth columns each) per AVX2 step;
-    // a last, partial group goes column by column within the row.
-    kernels::ResizeMaskAvx2(tables.view, src, dst, g.srcWidth);
+    // InterpolateFour groups (m_vectorWidth columns each), two per step on
+    // AVX2 processors; a last, partial group goes column by column.
+    if (vidra::CpuHasAvx2()) {
+        kernels::avx2::ResizeMask(tables.view.indices, tables.view.weights, g.dstWidth, g.dstHeight,
+                                  src, g.srcWidth, dst);
+    } else {
+        kernels::ResizeMaskSse(tables.view, src, dst, g.srcWidth);
+    }
 }
 
 uint32_t RGBPROCESS::InterpolateFour(const ResizeTables& tables, const uint8_t* src, int32_t x,
@@ -121,9 +135,18 @@ void RGBPROCESS::ResizeFloat(const float* src, float* dst, const ResizeGeometry*
     if (src == nullptr || dst == nullptr || !HasPixels(g)) return;
     const kernels::FloatAxis cols = kernels::MakeFloatAxis(g.srcWidth, g.dstWidth);
     const kernels::FloatAxis rows = kernels::MakeFloatAxis(g.srcHeight, g.dstHeight);
+    const bool avx2 = vidra::CpuHasAvx2();
     for (int32_t y = 0; y < g.dstHeight; ++y) {
         const kernels::FloatRow row = kernels::MakeFloatRow(src, g.srcWidth, rows, y);
-        kernels::FloatRowSse(row, cols, g.dstWidth, dst + static_cast<std::ptrdiff_t>(y) * g.dstWidth);
+        float* out = dst + static_cast<std::ptrdiff_t>(y) * g.dstWidth;
+        if (avx2) {
+            const int32_t done = kernels::avx2::FloatRow(row.src0, row.src1, row.ay, row.oneMinusAy,
+                                                         cols.scale, cols.maxIndex, cols.next,
+                                                         g.dstWidth, out);
+            kernels::FloatRowScalar(row, cols, done, g.dstWidth, out);
+        } else {
+            kernels::FloatRowSse(row, cols, g.dstWidth, out);
+        }
     }
 }
 

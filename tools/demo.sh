@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Segments sample footage with vidra-segment (run by `make demo` after the
 # Linux build): a webcam-like clip made from astronaut.png, with a pan, a
-# still stretch and a zoom, and three photographs of people. Everything is
-# written under out/demo/.
+# still stretch and a zoom; a cartoon clip with sound; and photographs of
+# people. Everything is written under out/demo/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +10,7 @@ tool=${VIDRA_SEGMENT:-$root/build/linux/bin/vidra-segment}
 models=${VIDRA_MODELS:-$root/build/models}
 out=$root/out/demo
 astronaut=/usr/lib/python3/dist-packages/skimage/data/astronaut.png
+cameraman=/usr/lib/python3/dist-packages/skimage/data/camera.png
 photos=/usr/share/doc/opencv-doc/examples/data
 
 die() { echo "demo: $*" >&2; exit 1; }
@@ -17,6 +18,7 @@ die() { echo "demo: $*" >&2; exit 1; }
 [ -x "$tool" ] || die "$tool is missing: build it first (make build-linux)"
 command -v ffmpeg >/dev/null || die "ffmpeg is missing (apt-get install ffmpeg)"
 [ -f "$astronaut" ] || die "$astronaut is missing (apt-get install python3-skimage)"
+[ -f "$cameraman" ] || die "$cameraman is missing (apt-get install python3-skimage)"
 [ -d "$models" ] || die "no model folder $models (make models)"
 
 rm -rf "$out"
@@ -63,15 +65,29 @@ ffmpeg -v error -nostdin -y -loop 1 -framerate 15 -i "$astronaut" \
 : >"$out/summaries.txt"
 segment "webcam clip, blurred background" "$clip" \
     -o "$out/webcam_blur.mp4" -m "$out/webcam_mask.mp4" --log "$out/webcam.log"
-segment "webcam clip, background replaced by basketball1.png" "$clip" \
-    --background "$(photo basketball1.png)" -o "$out/webcam_replaced.mp4"
+segment "webcam clip, background replaced by a looping video (vtest.avi)" "$clip" \
+    --background "$(photo vtest.avi)" -o "$out/webcam_replaced.mp4"
+segment "Megamind.avi, first 120 frames, blurred, sound passed through" "$(photo Megamind.avi)" \
+    --max-frames 120 -o "$out/megamind_blur.mp4"
 
-for name in basketball1.png basketball2.png messi5.jpg; do
+# Photographs of people. The model finds nobody in the whole basketball
+# pictures (small figures in a wide grey frame): crops around one player are.
+ffmpeg -v error -nostdin -y -i "$(photo basketball1.png)" -vf crop=320:480:0:0 "$out/player1.png"
+ffmpeg -v error -nostdin -y -i "$(photo basketball1.png)" -vf crop=280:480:360:0 "$out/player2.png"
+cp "$cameraman" "$out/cameraman.png"
+for src in "$out/player1.png" "$out/player2.png" "$out/cameraman.png" "$(photo messi5.jpg)"; do
+    name=$(basename "$src")
     stem=${name%.*}
-    src=$(photo "$name")
     segment "$name" "$src" -o "$out/${stem}_blur.png" -m "$out/${stem}_mask.png"
     segment "$name, background removed" "$src" --remove -o "$out/${stem}_cutout.png"
 done
+
+# The mask with and without edge refinement, side by side with the picture.
+segment "cameraman.png, refined mask" "$out/cameraman.png" --refine -m "$out/cameraman_mask_refined.png"
+ffmpeg -v error -nostdin -y -i "$out/cameraman.png" -i "$out/cameraman_mask.png" \
+    -i "$out/cameraman_mask_refined.png" -filter_complex "[0]format=gray[a];[a][1][2]hstack=3" \
+    "$out/refine_compare.png"
+rm "$out/player1.png" "$out/player2.png" "$out/cameraman.png"
 
 echo
 echo "Demo outputs in $out:"

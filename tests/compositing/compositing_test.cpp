@@ -133,7 +133,7 @@ TEST(Compositing, VectorKernelsMatchScalarInRefinement) {
         for (const c::RowKernels* k : {&c::ScalarRowKernels(), &c::Avx2RowKernels()}) {
             MaskBuffer out(w, h, Uniform(rng, 0, 5));
             std::fill(out.bytes.begin(), out.bytes.end(), 0xA5);
-            Bytes scratch(c::RefineScratchBytes(w, plan));
+            Bytes scratch(c::RefineScratchBytes(w, h, plan));
             c::RefineChecked(frame.image, mask.mask, plan, out.mask, scratch.data(), scratch.size(), *k);
             for (int y = 0; y < h; ++y) results.emplace_back(&out.At(0, y), &out.At(0, y) + w);
         }

@@ -53,8 +53,9 @@ TEST(ExpScalar, WithinOneUlpOfExp) {
     EXPECT_EQ(Bits(ExpScalar(FromBits(0xFFC01234u))), 0xFFC01234u);  // a NaN comes back as it came
 }
 
-// The AVX2 activation against the scalar one, bit for bit: every remainder
-// length, values from ordinary logits to arbitrary bit patterns.
+// The vector activations (AVX2 where the processor has it, and SSE2) against
+// the scalar one, bit for bit: every remainder length, values from ordinary
+// logits to arbitrary bit patterns.
 TEST(Logistic, VectorMatchesScalarAndValues) {
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> logit(-20.0f, 20.0f), wide(-200.0f, 200.0f);
@@ -68,10 +69,12 @@ TEST(Logistic, VectorMatchesScalarAndValues) {
             f = mode == 0 ? logit(rng) : mode == 1 ? wide(rng)
                 : mode == 2 ? FromBits(anyBits(rng)) : specials[anyBits(rng) % 14];
         }
-        Floats scalar(v);
+        Floats scalar(v), sse(v);
         LogisticInPlace(v.data(), v.size());
+        LogisticInPlaceSse(sse.data(), sse.size());
         LogisticInPlaceScalar(scalar.data(), scalar.size());
         ASSERT_TRUE(SameBits(v, scalar)) << "iteration " << iter;
+        ASSERT_TRUE(SameBits(sse, scalar)) << "iteration " << iter;
     }
 
     // Eight values through the vector step and three through the remainder.
@@ -135,8 +138,9 @@ TEST(BlurMask, WorkedExamples) {
     EXPECT_EQ(dst, Floats(12, 0.0f));
 }
 
-// The AVX rows against the scalar rows and the formulation above, bit for
-// bit, over thousands of sizes and contents with ties, NaN, infinities, -0.
+// The vector rows (AVX2 where the processor has it, and SSE2) against the
+// scalar rows and the formulation above, bit for bit, over thousands of sizes
+// and contents with ties, NaN, infinities, -0.
 TEST(BlurMask, VectorMatchesScalarAndReference) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -150,10 +154,12 @@ TEST(BlurMask, VectorMatchesScalarAndReference) {
             f = iter % 3 == 0 ? unit(rng) : iter % 3 == 1 ? (k % 4) * 0.25f  // many ties
                 : k < 20 ? specials[k % 6] : unit(rng) * 4 - 2;
         }
-        Floats vec(src.size(), -1.0f), sca(vec);
+        Floats vec(src.size(), -1.0f), sse(vec), sca(vec);
         BlurMask(src.data(), vec.data(), w, h);
+        BlurMaskSse(src.data(), sse.data(), w, h);
         BlurMaskScalar(src.data(), sca.data(), w, h);
         ASSERT_TRUE(SameBits(vec, sca)) << w << "x" << h << " iteration " << iter;
+        ASSERT_TRUE(SameBits(sse, sca)) << w << "x" << h << " iteration " << iter;
         ASSERT_TRUE(SameBits(vec, BlurReference(src, w, h))) << w << "x" << h << " iteration " << iter;
     }
 }

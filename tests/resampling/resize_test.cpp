@@ -1,5 +1,7 @@
 // The resize routines: worked examples, and the vector paths against their
-// scalar kernels and the per-pixel formulas below, bit for bit.
+// scalar kernels and the per-pixel formulas below, bit for bit. The routines
+// themselves take the AVX2 kernels where the processor has them; the SSE2
+// kernels of other processors are called directly, so both are checked here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -199,13 +201,15 @@ TEST(ResizeUchar, VectorMatchesScalarAndReference) {
         ASSERT_EQ(vec, sca) << Where(g) << " step " << step;
 
         if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
-        Bytes mvec(plane + 4, kCanary), msca(mvec), mexp(mvec);
+        Bytes mvec(plane + 4, kCanary), msse(mvec), msca(mvec), mexp(mvec);
         p.ResizeUcharMask(src.data(), mvec.data(), &g);
         Reference8(src.data(), g, 1, true, mexp.data());
         k::BuildResizeTablesScalar(idx.data(), wts.data(), &g, 1);
         k::ResizeMaskScalar(t, src.data(), msca.data(), g.srcWidth);
+        k::ResizeMaskSse(t, src.data(), msse.data(), g.srcWidth);
         ASSERT_EQ(mvec, mexp) << Where(g);
         ASSERT_EQ(mvec, msca) << Where(g);
+        ASSERT_EQ(msse, msca) << Where(g);
         if (g.dstWidth >= 4) {  // the four-column group routine gives the same bytes
             const uint32_t four = p.InterpolateFour(t, src.data(), 0, 0, t.y0()[0] * g.srcWidth, t.y1()[0] * g.srcWidth);
             ASSERT_EQ(std::memcmp(&four, mvec.data(), 4), 0) << Where(g);
@@ -252,7 +256,7 @@ TEST(ResizeFloat, VectorMatchesScalarAndReference) {
         if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
         Floats src(static_cast<size_t>(g.srcWidth) * g.srcHeight);
         for (auto& f : src) f = logit(rng);
-        Floats vec(static_cast<size_t>(g.dstWidth) * g.dstHeight + 4, kFloatCanary), sca(vec), expect(vec);
+        Floats vec(static_cast<size_t>(g.dstWidth) * g.dstHeight + 4, kFloatCanary), sse(vec), sca(vec), expect(vec);
         p.ResizeFloat(src.data(), vec.data(), &g);
         ReferenceFloat(src.data(), g, expect.data());
         const k::FloatAxis cols = k::MakeFloatAxis(g.srcWidth, g.dstWidth);
@@ -260,8 +264,10 @@ TEST(ResizeFloat, VectorMatchesScalarAndReference) {
         for (int y = 0; y < g.dstHeight; ++y) {
             const k::FloatRow row = k::MakeFloatRow(src.data(), g.srcWidth, rows, y);
             k::FloatRowScalar(row, cols, 0, g.dstWidth, sca.data() + y * g.dstWidth);
+            k::FloatRowSse(row, cols, g.dstWidth, sse.data() + y * g.dstWidth);
         }
         ASSERT_TRUE(SameBits(vec, expect)) << Where(g);
         ASSERT_TRUE(SameBits(vec, sca)) << Where(g);
+        ASSERT_TRUE(SameBits(sse, sca)) << Where(g);
     }
 }

@@ -1,17 +1,20 @@
 // The parts of vidra-segment with their own arithmetic or parsing: the command
-// line, compositing, the p95 of frame times, ffprobe's answer, image-sequence
-// names.
-#include "composite.h"
+// line, the p95 of frame times, ffprobe's answer, image-sequence
+// names, the frame queue between threads, the encoder and audio choices.
 #include "file_identity.h"
+#include "frame_queue.h"
 #include "options.h"
 #include "probe.h"
 #include "progress.h"
+#include "writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <thread>
 
 using namespace vseg;
 
@@ -69,67 +72,6 @@ TEST(Options, Errors) {
         Options o;
         std::string error = Parse(c.args, o);
         EXPECT_NE(error.find(c.mentions), std::string::npos) << "got '" << error << "', wanted '" << c.mentions << "'";
-    }
-}
-
-TEST(Composite, BlendRoundsToNearest) {
-    std::mt19937 rng(7);
-    const size_t n = 5000;
-    std::vector<uint8_t> fg(n * 4), bg(n * 3), mask(n), out(n * 3);
-    for (auto* v : {&fg, &bg, &mask})
-        for (auto& x : *v) x = static_cast<uint8_t>(rng());
-    mask[0] = 0;
-    mask[1] = 255;
-    for (int step : {3, 4}) {
-        BlendOver(fg.data(), step, bg.data(), mask.data(), n, out.data());
-        for (size_t p = 0; p < n; ++p)
-            for (int c = 0; c < 3; ++c) {
-                double a = mask[p] / 255.0;
-                double want = fg[p * step + c] * a + bg[p * 3 + c] * (1.0 - a);
-                ASSERT_LE(std::fabs(out[p * 3 + c] - want), 0.5 + 1e-9) << "pixel " << p << " step " << step;
-            }
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(out[c], bg[c]);             // mask 0: background only
-            EXPECT_EQ(out[3 + c], fg[step + c]);  // mask 255: person only
-        }
-    }
-}
-
-// Against a plain box blur with repeated edges, three passes each way; the
-// largest radius is wider than the image is high. A fourth byte is not read.
-TEST(Composite, BlurMatchesReferenceBoxBlur) {
-    const int w = 37, h = 23;
-    std::mt19937 rng(3);
-    std::vector<uint8_t> rgb(w * h * 3), rgba(w * h * 4);
-    for (int p = 0; p < w * h; ++p) {
-        for (int c = 0; c < 3; ++c)
-            rgb[p * 3 + c] = rgba[p * 4 + c] =
-                static_cast<uint8_t>(p % w < w / 3 ? 240 - c * 20 : (rng() % 60) + p / w * 4);
-        rgba[p * 4 + 3] = static_cast<uint8_t>(rng());
-    }
-    auto at = [](int v, int n) { return std::min(std::max(v, 0), n - 1); };
-    for (int r : {1, 3, 12}) {
-        std::vector<double> a(rgb.begin(), rgb.end()), b(a.size());
-        for (int pass = 0; pass < 6; ++pass) {
-            bool across = pass % 2 == 0;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int c = 0; c < 3; ++c) {
-                        double s = 0;
-                        for (int k = -r; k <= r; ++k)
-                            s += across ? a[(y * w + at(x + k, w)) * 3 + c] : a[(at(y + k, h) * w + x) * 3 + c];
-                        b[(y * w + x) * 3 + c] = s / (2 * r + 1);
-                    }
-            std::swap(a, b);
-        }
-        for (int step : {3, 4}) {
-            std::vector<uint8_t> out, scratch;
-            BlurBackground(step == 3 ? rgb.data() : rgba.data(), w, h, step, r, out, scratch);
-            ASSERT_EQ(out.size(), a.size());
-            double worst = 0;
-            for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::fabs(out[i] - a[i]));
-            EXPECT_LE(worst, 2.0) << "radius " << r << " step " << step;  // six roundings to whole bytes
-        }
     }
 }
 
@@ -197,5 +139,105 @@ TEST(NamePattern, ParsesAndMatchesLikeFfmpeg) {
     for (const char* bad : {"f%x.png", "f%d%d.png", "f%00d.png", "100%.png", "f%.png", "f%%.png", "f%010d.png"}) {
         NamePattern p;
         EXPECT_FALSE(ParseNamePattern(bad, p)) << bad;
+    }
+}
+
+// A file's frames all arrive, in order; a live source's consumer that falls
+// behind gets the newest frame, and every frame is either used or dropped.
+TEST(FrameQueue, KeepsOrderOrDropsTheOldest) {
+    for (bool keepNewest : {false, true}) {
+        FrameQueue q(sizeof(int), 2, keepNewest);
+        const int n = 500;
+        std::thread producer([&] {
+            for (int i = 0; i < n; ++i) {
+                Frame* f = q.Acquire();
+                ASSERT_NE(f, nullptr);
+                std::memcpy(f->data(), &i, sizeof i);
+                q.Push(f);
+            }
+            q.Finish();
+        });
+        std::vector<int> seen;
+        int last = -1;
+        while (Frame* f = q.Pop()) {
+            // Slow at first, so that a live queue must drop.
+            if (seen.size() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            int v;
+            std::memcpy(&v, f->data(), sizeof v);
+            EXPECT_GT(v, last);
+            seen.push_back(v);
+            last = v;
+            q.Release(f);
+        }
+        producer.join();
+        EXPECT_EQ(seen.back(), n - 1) << "keepNewest " << keepNewest;
+        EXPECT_EQ(static_cast<long>(seen.size()) + q.Dropped(), n) << "keepNewest " << keepNewest;
+        if (keepNewest) {
+            EXPECT_GT(q.Dropped(), 0);
+        } else {
+            for (int i = 0; i < n; ++i) ASSERT_EQ(seen[i], i);
+        }
+    }
+}
+
+TEST(FrameQueue, AbortWakesBothSides) {
+    FrameQueue q(1, 1, false);
+    for (int i = 0; i < 3; ++i) q.Push(q.Acquire());  // every buffer waits: the next Acquire would block
+    std::thread producer([&] { EXPECT_EQ(q.Acquire(), nullptr); });
+    std::thread consumer([&] {
+        FrameQueue empty(1, 1, false);
+        std::thread stopper([&] { empty.Abort(); });
+        EXPECT_EQ(empty.Pop(), nullptr);
+        stopper.join();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    q.Abort();
+    producer.join();
+    consumer.join();
+    EXPECT_EQ(q.Pop(), nullptr);
+}
+
+TEST(Writer, EncoderAndAudioChoices) {
+    struct Case {
+        const char* path;
+        PixelFormat format;
+        const char* audioCodec;
+        const char* audioAction;  // "copy", an encoder, or "" for no audio
+        bool refused;
+    } cases[] = {
+        {"a.mp4", PixelFormat::Bgr, "aac", "copy", false},
+        {"a.mp4", PixelFormat::Bgr, "opus", "aac", false},
+        {"a.MOV", PixelFormat::Bgr, "pcm_s16le", "copy", false},
+        {"a.mkv", PixelFormat::Rgba, "flac", "copy", false},
+        {"a.webm", PixelFormat::Bgr, "opus", "copy", false},
+        {"a.webm", PixelFormat::Bgr, "aac", "libopus", false},
+        {"a.avi", PixelFormat::Bgr, "ac3", "copy", false},
+        {"a.avi", PixelFormat::Bgr, "aac", "libmp3lame", false},
+        {"a.png", PixelFormat::Rgba, "aac", "", false},
+        {"f%03d.jpg", PixelFormat::Bgr, "aac", "", false},
+        {"/dev/video10", PixelFormat::Bgr, "aac", "", false},
+        {"/dev/video10", PixelFormat::Rgba, "aac", "", true},
+        {"a.mp4", PixelFormat::Rgba, "aac", "", true},
+        {"a.gif", PixelFormat::Bgr, "aac", "", true},
+    };
+    for (const Case& c : cases) {
+        EncoderChoice e = ChooseEncoder(c.path, c.format);
+        EXPECT_EQ(!e.error.empty(), c.refused) << c.path;
+        if (c.refused) continue;
+        std::vector<std::string> audio = AudioArgs(e, c.audioCodec);
+        EXPECT_EQ(audio.size() >= 2 ? audio[1] : "", c.audioAction) << c.path << " " << c.audioCodec;
+        WriterStream s;
+        s.width = 5;
+        s.height = 3;
+        s.frameRate = "30/1";
+        s.audioInput = "in.avi";
+        s.audioArgs = audio;
+        std::vector<std::string> argv = WriterArgs(c.path, e, c.format, s);
+        EXPECT_EQ(argv.back(), c.path);
+        const bool mapsAudio = std::find(argv.begin(), argv.end(), "1:a:0") != argv.end();
+        EXPECT_EQ(mapsAudio, !audio.empty()) << c.path;
+        // Odd sides are cropped for the encoders that need even ones.
+        const bool crops = std::find(argv.begin(), argv.end(), "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0") != argv.end();
+        EXPECT_EQ(crops, e.evenSize) << c.path;
     }
 }

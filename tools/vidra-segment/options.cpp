@@ -125,6 +125,18 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
             if (eq == std::string::npos || eq == 0) return "--input-opt wants KEY=VALUE, got '" + v + "'";
             inputOpts.push_back("-" + v.substr(0, eq));
             inputOpts.push_back(v.substr(eq + 1));
+        } else if (name == "--realtime") {
+            opts.realtime = true;
+        } else if (name == "--refine") {
+            opts.refine = true;
+        } else if (name == "--largest-region") {
+            opts.largestRegion = true;
+        } else if (name == "--no-mask-blur") {
+            opts.noMaskBlur = true;
+        } else if (name == "--no-smooth") {
+            opts.noSmooth = true;
+        } else if (name == "--no-audio") {
+            opts.noAudio = true;
         } else if (name == "--progress") {
             opts.progress = ProgressMode::On;
         } else if (name == "--no-progress") {
@@ -132,8 +144,12 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
         } else {
             return "unknown option '" + arg + "'";
         }
-        if (inlineValue && (name == "--remove" || name == "--help" || name == "--progress" ||
-                            name == "--no-progress")) {
+        static const char* const kSwitches[] = {"--remove", "--help", "--progress", "--no-progress",
+                                                "--realtime", "--refine", "--largest-region",
+                                                "--no-mask-blur", "--no-smooth", "--no-audio"};
+        bool isSwitch = false;
+        for (const char* sw : kSwitches) isSwitch = isSwitch || name == sw;
+        if (inlineValue && isSwitch) {
             return "option " + name + " takes no value";
         }
     }
@@ -163,14 +179,19 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "Output (the kind follows the file name's extension):\n"
 "  -o, --output FILE      composited result: .mp4 .mov .mkv .webm .avi (video),\n"
 "                         .png .jpg .bmp .tif (image; a video keeps its last\n"
-"                         frame unless FILE holds a %d pattern such as f%04d.png)\n"
+"                         frame unless FILE holds a %d pattern such as f%04d.png),\n"
+"                         or /dev/videoN, a v4l2loopback virtual camera\n"
 "  -m, --mask FILE        the mask as a gray video or image (.mkv and .png are\n"
 "                         lossless)\n"
 "      --log FILE         write the library's log there (default: discarded)\n"
+"      --no-audio         leave the input's sound out (default: it goes along\n"
+"                         into video outputs, copied when the format takes it)\n"
 "\n"
 "Background of the composited result (default: blurred):\n"
-"      --blur-radius N    blur strength in pixels (default: shorter side / 40)\n"
-"      --background IMG   replace it with an image (scaled and cropped to fill)\n"
+"      --blur-radius N    blur strength in pixels, about the blur's standard\n"
+"                         deviation (default: shorter side / 40)\n"
+"      --background FILE  replace it with an image, or a video looped to the\n"
+"                         input's length (scaled and cropped to fill)\n"
 "      --color RRGGBB     replace it with a colour\n"
 "      --remove           make it transparent: needs .png/.tif (stills), or\n"
 "                         .webm (VP9 with alpha), .mov (QuickTime Animation)\n"
@@ -184,16 +205,22 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "                         parameter record: the default 144x80 model, or the\n"
 "                         640x480 one\n"
 "      --threads N        engine threads (0 = the calling thread only)\n"
+"      --largest-region   keep only the largest person region\n"
+"      --no-mask-blur     do not soften the mask's edge\n"
+"      --no-smooth        do not damp flicker across frames\n"
+"      --refine           pull the mask's edge onto the picture's edges (hair,\n"
+"                         shoulders) with the library's refinement\n"
 "\n"
 "Input:\n"
 "      --input-format FMT ffmpeg input format, for live sources: v4l2, x11grab...\n"
 "      --input-opt K=V    ffmpeg input option, repeatable (video_size=640x480,\n"
 "                         framerate=30, ...)\n"
+"      --realtime         read a file at its own frame rate, as a live source\n"
 "      --max-frames N     stop after N frames (a live source runs until Ctrl-C)\n"
 "\n"
-"  A frame width that is not a multiple of 4 is cropped on the right to the\n"
-"  next lower multiple of 4; every output has that cropped size. Videos that\n"
-"  are encoded as H.264 (.mp4, .mov) also lose an odd last row.\n"
+"  Live sources (a device, a network stream, --realtime) never wait for us:\n"
+"  when processing falls behind, frames are dropped (counted in the summary).\n"
+"  Frames of a file are all processed.\n"
 "\n"
 "Other:\n"
 "      --progress, --no-progress\n"
@@ -211,11 +238,13 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "that is the input or another output, or whose folder is missing), 3 input\n"
 "missing or unreadable, 4 ffmpeg/ffprobe not found, 5 segmenter creation failed,\n"
 "6 interrupted (the outputs hold the frames done), 7 the input ended before its\n"
-"announced length (the outputs hold the frames it had).\n"
+"announced length (the outputs hold the frames it had). A missing camera\n"
+"device, or one that takes no frames, is status 3.\n"
 "\n"
-"Example, webcam with a green background, 300 frames:\n"
-"  " + program + " --input-format v4l2 --input-opt video_size=640x480 \\\n"
-"      --color 00ff00 --max-frames 300 -o webcam.mp4 /dev/video0\n";
+"Example, webcam with a blurred background into a virtual camera for video\n"
+"calls (sudo modprobe v4l2loopback video_nr=10 exclusive_caps=1 first):\n"
+"  " + program + " --input-format v4l2 --input-opt video_size=1280x720 \\\n"
+"      -o /dev/video10 /dev/video0\n";
 }
 
 }  // namespace vseg

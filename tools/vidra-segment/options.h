@@ -27,17 +27,23 @@ struct Options {
     std::string input;
     std::vector<std::string> inputArgs;  // ffmpeg arguments placed before "-i INPUT"
     bool liveInput = false;              // --input-format given: length unknown
+    bool realtime = false;               // read a file at its own rate, like a live source
     std::string output;                  // composited video or image; "" = none
     std::string mask;                    // mask video or image; "" = none
     std::string logFile;                 // library log; "" = discarded
     BackgroundMode background = BackgroundMode::Blur;
-    std::string backgroundImage;
+    std::string backgroundImage;         // an image, or a video looped to the input's length
     uint8_t color[3] = {0, 0, 0};
     int blurRadius = 0;                  // 0 = chosen from the frame size
     int frameType = 1;                   // 1 = rgb24, 2 = rgba
     std::string modelDir;
     ModelParams params = ModelParams::k144x80;
     int threads = -1;                    // < 0 = the record's own run type
+    bool largestRegion = false;          // switches of the parameter record
+    bool noMaskBlur = false;
+    bool noSmooth = false;
+    bool refine = false;                 // refine the mask's edges on the frame
+    bool noAudio = false;
     long maxFrames = 0;                  // 0 = until the input ends
     ProgressMode progress = ProgressMode::Auto;
     bool help = false;

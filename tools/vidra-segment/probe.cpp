@@ -111,4 +111,15 @@ int ProbeInput(const std::string& input, const std::vector<std::string>& inputAr
     return 0;
 }
 
+std::string ProbeAudioCodec(const std::string& input, const std::vector<std::string>& inputArgs) {
+    std::vector<std::string> argv = {"ffprobe", "-v", "error"};
+    argv.insert(argv.end(), inputArgs.begin(), inputArgs.end());
+    std::vector<std::string> rest = {"-select_streams", "a:0", "-show_entries", "stream=codec_name",
+                                     "-of", "default=noprint_wrappers=1", input};
+    argv.insert(argv.end(), rest.begin(), rest.end());
+    std::string out;
+    if (RunProbe(argv, out) != 0) return "";
+    return ParseKeyValues(out)["codec_name"];
+}
+
 }  // namespace vseg

@@ -21,6 +21,10 @@ struct InputInfo {
 int ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
                bool countFrames, InputInfo& info, std::string& error);
 
+// The codec of the input's first audio stream ("aac", "ac3", ...), or ""
+// when it has none.
+std::string ProbeAudioCodec(const std::string& input, const std::vector<std::string>& inputArgs);
+
 // Reads ffprobe's "key=value" lines (default writer, no wrappers) into info.
 // Exposed for tests. Returns false when width or height is missing.
 bool ParseProbeOutput(const std::string& text, InputInfo& info);

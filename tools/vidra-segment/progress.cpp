@@ -29,6 +29,18 @@ std::string SummaryLine(long frames, long skipped, long unknown, const FrameTime
     return line;
 }
 
+std::string TimingLine(long frames, double wallSeconds, const StageTimes& t, long dropped) {
+    const double n = frames > 0 ? static_cast<double>(frames) : 1.0;
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "%.1f frames per second of wall time (%ld frames in %.2f s); ms per frame: waiting for decoded "
+                  "frames %.2f, segmentation %.2f, compositing %.2f, waiting for the encoder %.2f; "
+                  "%ld input frames dropped",
+                  wallSeconds > 0 ? frames / wallSeconds : 0.0, frames, wallSeconds, 1000 * t.waitDecode / n,
+                  1000 * t.segment / n, 1000 * t.composite / n, 1000 * t.waitEncode / n, dropped);
+    return text;
+}
+
 void ProgressBar::Update(long done) {
     if (!enabled_) return;
     auto now = std::chrono::steady_clock::now();

@@ -9,11 +9,16 @@
 
 namespace vseg {
 
-// ffmpeg's arguments for reading input as frames of outWidth x height pixels:
-// the decoded picture is brought to width x height, then cropped on the right
-// to outWidth columns when outWidth < width.
+// ffmpeg's arguments for reading input as frames of width x height pixels
+// (the decoded picture is brought to that size). realtime reads a file at its
+// own frame rate, as a live source delivers it.
 std::vector<std::string> ReaderArgs(const std::string& input, const std::vector<std::string>& inputArgs,
-                                    int width, int height, int outWidth, int bytesPerPixel);
+                                    int width, int height, int bytesPerPixel, bool realtime);
+
+// ffmpeg's arguments for a background video: looped without end, at
+// frameRate, scaled to cover width x height and centre-cropped to it, RGB.
+std::vector<std::string> LoopedCoverArgs(const std::string& path, int width, int height,
+                                         const std::string& frameRate);
 
 class FrameReader {
 public:
@@ -26,6 +31,8 @@ public:
     bool Truncated() const { return truncated_; }
     // Waits for ffmpeg (stopping it first when stopEarly) and returns its status.
     int Close(bool stopEarly);
+    // Stops ffmpeg at once, so that a Read blocked on another thread returns.
+    void Kill();
 
 private:
     Child child_;

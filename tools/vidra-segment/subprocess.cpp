@@ -26,6 +26,11 @@ int Spawn(const std::vector<std::string>& argv, Stdio in, Stdio out, Child& chil
         return e;
     }
 
+    // Frames are megabytes: a larger pipe means fewer switches between the
+    // processes per frame (the default is 64 KiB; failing to grow it is harmless).
+    for (int fd : {inPipe[1], outPipe[0]})
+        if (fd >= 0) fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (in == Stdio::Pipe) posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);

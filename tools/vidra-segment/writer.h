@@ -10,21 +10,43 @@
 
 namespace vseg {
 
-enum class PixelFormat { Gray, Rgb, Rgba };
+// Bgr: the composite's byte order, which ffmpeg converts to YUV fastest.
+enum class PixelFormat { Gray, Bgr, Rgba };
 
 struct EncoderChoice {
     std::vector<std::string> args;  // output arguments placed before the file name
+    std::string extension;          // of the file name, lower case
     bool image = false;             // a still image format
+    bool device = false;            // a video4linux output device (virtual camera)
     bool keepsAlpha = false;        // the format stores transparency
     bool evenSize = false;          // the encoder needs even sides: an odd last row is cropped
     std::string error;              // non-empty: the combination is refused
 };
 
-EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format);
+// Chooses by the file name's extension; a path under /dev/ (or a character
+// device) is a video4linux output such as a v4l2loopback virtual camera,
+// written as yuv420p (see UseDevicePixelFormat).
+EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format, bool isCharDevice = false);
 
-// The full ffmpeg command for writing frames of width x height to path.
+// Sets the pixel format a device output is written in.
+void UseDevicePixelFormat(EncoderChoice& choice, const std::string& pixelFormat);
+
+// The audio arguments for an output: the input's audio stream copied when
+// its codec fits the container, re-encoded otherwise; empty when the output
+// holds no audio (images, devices).
+std::vector<std::string> AudioArgs(const EncoderChoice& choice, const std::string& codec);
+
+struct WriterStream {
+    int width = 0, height = 0;
+    std::string frameRate;          // "num/den"
+    bool wallclock = false;         // time frames by their arrival (live sources drop frames)
+    std::string audioInput;         // a file whose first audio stream goes along; "" = none
+    std::vector<std::string> audioArgs;
+};
+
+// The full ffmpeg command for writing frames to path.
 std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice& choice, PixelFormat format,
-                                    int width, int height, const std::string& frameRate);
+                                    const WriterStream& stream);
 
 class FrameWriter {
 public:
