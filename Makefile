@@ -10,10 +10,13 @@ PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
   python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
+# Benchmark-only peer, installed by `make bench`: never needed to build or test.
+BENCH_APT_PACKAGES := libopencv-dev
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
+.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
   install install-windows
+.PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
 deps: apt-deps npm-deps
 
@@ -80,6 +83,37 @@ install: build-linux
 install-windows: build-windows
 	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
 
+# ---- Sanitizers and fuzzing --------------------------------------------------
+# test-sanitize: every test under AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang, no recovery; preset linux-sanitize, build/linux-sanitize). The library
+# answers an allocation it cannot make with -1, so the sanitizer's allocator
+# returns null there too; tests/sanitize/lsan.supp suppresses only ONNX
+# Runtime's own leaks.
+# fuzz: each libFuzzer target (tests/fuzz) for FUZZ_SECONDS; an input that finds
+# a fault lands in tests/fuzz/corpus/<target>/ (commit it: the tests replay it).
+# fuzz-short, part of `make test`: FUZZ_SHORT for FUZZ_SHORT_SECONDS each.
+SANITIZE_PACKAGES := clang libclang-rt-dev
+FUZZ_TARGETS := model_file params call_sequence model_folder
+FUZZ_SHORT := call_sequence model_folder
+FUZZ_SECONDS ?= 300
+FUZZ_SHORT_SECONDS ?= 45
+
+sanitize-deps:
+	@$(MAKE) --no-print-directory apt-deps APT_PACKAGES="$(SANITIZE_PACKAGES)"
+
+build-sanitize: models sanitize-deps
+	cmake --preset linux-sanitize >/dev/null
+	cmake --build --preset linux-sanitize -j $(JOBS)
+
+test-sanitize: build-sanitize
+	ctest --preset linux-sanitize -j $(JOBS)
+
+fuzz: build-sanitize
+	tests/fuzz/run.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-short: build-sanitize
+	tests/fuzz/run.sh $(FUZZ_SHORT_SECONDS) $(FUZZ_SHORT)
+
 demo: build-linux
 	tools/demo.sh
 
@@ -87,11 +121,22 @@ demo: build-linux
 speed: build-linux
 	tools/speed.sh
 
-# Per-frame and per-stage costs, the image routines (vector against scalar),
-# and our inference against the WebAssembly reference runtime.
-bench: build-linux
+bench-deps:
+	@missing=$$(for p in $(BENCH_APT_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	fi
+
+# Per-frame and per-stage costs, the image routines (the library's AVX2
+# kernels, the baseline SSE2 ones and scalar), the mask resize against
+# OpenCV's on the same input, compositing and refinement, and our inference
+# against the WebAssembly reference runtime.
+bench: bench-deps build-linux
 	build/linux/bin/bench_vidra
 	build/linux/bin/bench_image_routines
+	build/linux/bin/bench_mask_resize
+	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
 	build/linux/bin/bench_instances
 	bench/compare_reference.sh
 

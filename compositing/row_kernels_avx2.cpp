@@ -9,6 +9,7 @@
 
 namespace vidra {
 namespace compositing {
+namespace avx2 {
 namespace {
 
 // Each byte of a 128-bit lane repeated per the table: lane pattern of a
@@ -421,8 +422,10 @@ void SumRowsAvx2(const float* const* rows, int32_t count, float* dst, int32_t n)
 }
 
 }  // namespace
+}  // namespace avx2
 
 const RowKernels& Avx2RowKernels() {
+    using namespace avx2;
     static const RowKernels table = {BlendAvx2,         PackAvx2,           AccumulateWeightedAvx2,
                                      UpsampleRowAvx2,   AccumulateLumaMaskAvx2,
                                      UpsampleFloatRowAvx2, RefineRowAvx2,

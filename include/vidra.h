@@ -3,7 +3,7 @@
  *
  * Usage from a host (one segmenter per process, calls serialised by the host):
  *
- *     // once: frame size (width a multiple of 4), pixel layout, model folder
+ *     // once: frame size (any width and height from 2), pixel layout, model folder
  *     if (VidraCreateWithPath(640, 480, VIDRA_FRAME_RGB24, "C:\\app\\models") != 0) fail();
  *     // per frame: 3 (or 4) bytes per pixel in, one mask byte per pixel out
  *     VidraFrameProcess(NULL, frame, mask);   // 0 = background ... 255 = person
@@ -11,7 +11,9 @@
  *     VidraDestroy();
  *
  * Every function returns 0 on success and -1 on failure (model location may
- * also give -2). The library writes diagnostic log lines to standard output.
+ * also give -2). No C++ exception leaves any of them: running out of memory
+ * ends the call with -1 (and, for the Vidra functions, a log line). The
+ * library writes diagnostic log lines to standard output.
  * No handle crosses this boundary; every call works on the one segmenter.
  */
 #ifndef VIDRA_H
@@ -75,7 +77,7 @@ typedef struct SegParams {
     bool MaskBlur;                   /* soften the mask at its edges */
     bool MultiFrameSmooth;           /* damp flicker across frames */
     bool needSigmoid;                /* apply the logistic function to the person plane */
-    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N > 0 = N threads */
+    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N in 1..64 = N threads */
     char modelName[VIDRA_MODEL_NAME_CAPACITY]; /* model file in the folder; "" = first *.tesk found */
 } SegParams;
 
@@ -122,20 +124,30 @@ typedef struct NnxBuffer {
 /* Does nothing and returns 0; the segmenter stays uncreated. */
 VIDRA_API int32_t VidraCreate(void);
 
-/* VidraCreateWithPathPlus with &kSegParams144x80. */
+/* VidraCreateWithPathPlus with &kSegParams144x80; a failure after the
+ * argument checks has already applied the new frame size (see below). */
 VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t frameType,
                                       const char* modelPath);
 
-/* Creates the segmenter for frames of width x height pixels (width a multiple
- * of 4) of the given frame type, with the model found in the folder modelPath
- * (either separator). params is copied. Returns 0, -1 (null or out-of-range
- * params, null folder, no memory, model missing or unusable) or -2. Call
- * VidraDestroy before creating again. */
+/* Creates the segmenter for frames of width x height pixels (any width; both
+ * sides at least 2) of the given frame type, with the model found in the
+ * folder modelPath (either separator). params is copied. Returns 0, -1 (null
+ * or out-of-range params, null folder, no memory, model missing, unusable or
+ * not matching params) or -2. Call VidraDestroy before creating again.
+ *
+ * Refusals of the arguments (README, "What creation refuses") change nothing.
+ * Any later failure has already applied the new frame size, frame type and
+ * params: -1 then does NOT mean that the previous configuration is still in
+ * place: frames are then either refused (buffers not allocated) or processed
+ * at the NEW size (the network skipped), so a host that keeps its old,
+ * smaller buffers after a failed re-creation overflows them. After -1,
+ * create again successfully or stop calling VidraFrameProcess. */
 VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t frameType,
                                           const char* modelPath, const SegParams* params);
 
 /* Releases the inference context; buffers stay until the next creation or
- * unload. Returns 0, or -1 when the engine context was unusable. */
+ * unload. Returns 0, or -1 when the engine context was unusable (a creation
+ * whose model could not be prepared). */
 VIDRA_API int32_t VidraDestroy(void);
 
 /* Segments one frame. reserved is never read. frame holds width x height
@@ -161,11 +173,15 @@ VIDRA_API int32_t VidraGetVersionNumber(void);
 
 /* ---- Inference wrapper ---------------------------------------------------- */
 
-/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise. */
+/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise:
+ * also for a model whose tensors need more than 256 MiB of engine storage, a
+ * run-model type outside 0..64, or a path that is not a regular file. */
 VIDRA_API int32_t NNXPrepare(const char* modelFile, NnxModel* model);
 VIDRA_API int32_t NNXPreparePlus(const char* modelFile, int32_t runModelType, NnxModel* model);
 
-/* Runs a one-input, one-output model from input into output. */
+/* Runs a one-input, one-output model from input into output. Both buffers
+ * are taken to hold 2147483647 bytes: the caller makes them large enough for
+ * the tensors' storage (NNXRunPlus checks sizes it is given). */
 VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 
 /* Gives the engine's resources back; the caller then frees model. */
@@ -440,8 +456,11 @@ VIDRA_API const char* VidraStatusString(int32_t status);
 } /* extern "C" */
 
 #include <vector>
-/* Runs a model with any number of inputs and outputs. Each output is copied
- * (or converted to float32, planar) into its buffer, bounded by its size.
+/* Runs a model with any number of inputs and outputs. Each input buffer must
+ * hold the tensor's storage in its declared layout, padding lanes included
+ * (float32 for a float16 input); a smaller size gives -1 before the engine
+ * runs. Each output is copied (or converted to float32, planar) into its
+ * buffer, bounded by its size.
  * The lists are taken by value, so the host must use the same C++ runtime
  * as the library (GCC's libstdc++); other hosts use NNXRun. */
 extern "C" VIDRA_API int32_t NNXRunPlus(NnxModel* model, std::vector<NnxBuffer> inputs,

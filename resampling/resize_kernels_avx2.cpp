@@ -25,43 +25,139 @@ inline uint8_t RoundToByte(float v) {
     return static_cast<uint8_t>(i < 0 ? 0 : (i > 255 ? 255 : i));
 }
 
-inline __m128 GatherBytes(const uint8_t* base, const int32_t* offsets) {
-    return _mm_cvtepi32_ps(
-        _mm_setr_epi32(base[offsets[0]], base[offsets[1]], base[offsets[2]], base[offsets[3]]));
+// Destination columns per chunk: the expanded source rows of a chunk live on
+// the stack (two rows of 2 x kChunk floats).
+constexpr int32_t kChunk = 512;
+constexpr int32_t kGroups = kChunk / 8;
+
+// Byte gathers of one chunk: for each group of eight destination columns,
+// the sixteen source bytes at base[g] hold every sample the group needs, and
+// control[g] picks the eight lower (x0) and then the eight upper (x1)
+// neighbours. Groups whose samples spread wider are gathered one by one.
+struct ChunkGather {
+    alignas(16) uint8_t control[kGroups][16];
+    int32_t base[kGroups];
+    bool shuffled[kGroups];
+};
+
+void PrepareGather(const int32_t* x0, const int32_t* x1, int32_t n, int32_t srcWidth,
+                   ChunkGather& gather) {
+    for (int32_t g = 0; g * 8 + 8 <= n; ++g) {
+        const int32_t* lo = x0 + g * 8;
+        const int32_t* hi = x1 + g * 8;
+        // Indices grow with the column, so the first lower and the last upper
+        // neighbour bound the group.
+        int32_t base = lo[0];
+        bool fits = srcWidth >= 16 && hi[7] - lo[0] <= 15 && lo[0] >= 0;
+        if (fits && base > srcWidth - 16) base = srcWidth - 16;
+        for (int32_t k = 0; fits && k < 8; ++k) {
+            const int32_t a = lo[k] - base;
+            const int32_t b = hi[k] - base;
+            fits = a >= 0 && a < 16 && b >= 0 && b < 16;
+            gather.control[g][k] = static_cast<uint8_t>(a);
+            gather.control[g][8 + k] = static_cast<uint8_t>(b);
+        }
+        gather.base[g] = base;
+        gather.shuffled[g] = fits;
+    }
 }
 
-// Columns x .. x+3 of the mask resize, the four bytes in column order.
-inline uint32_t InterpolateFour(const int32_t* x0, const int32_t* x1, const float* wx0, float wy0,
-                                float wy1, const uint8_t* s0, const uint8_t* s1, int32_t x) {
-    const __m128 p00 = GatherBytes(s0, x0 + x);
-    const __m128 p10 = GatherBytes(s0, x1 + x);
-    const __m128 p01 = GatherBytes(s1, x0 + x);
-    const __m128 p11 = GatherBytes(s1, x1 + x);
-    const __m128 w = _mm_loadu_ps(wx0 + x);
-    const __m128 vy0 = _mm_set1_ps(wy0);
-    const __m128 a = _mm_mul_ps(vy0, w);
-    const __m128 b = _mm_sub_ps(w, a);
-    const __m128 c = _mm_sub_ps(vy0, a);
-    const __m128 d = _mm_sub_ps(_mm_set1_ps(wy1), b);
-    const __m128 v = _mm_add_ps(
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(p10, c), _mm_mul_ps(p00, a)), _mm_mul_ps(p01, b)),
-        _mm_mul_ps(p11, d));
-    const __m128i q = _mm_cvtps_epi32(v);
-    const __m128i words = _mm_packs_epi32(q, q);
-    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+// One source row at the chunk's columns, k < n: the samples lower[k] =
+// s[x0[k]] and upper[k] = s[x1[k]] as bytes and as floats.
+struct ExpandedRow {
+    alignas(32) float lower[kChunk];
+    alignas(32) float upper[kChunk];
+    alignas(32) uint8_t lowerBytes[kChunk];
+    alignas(32) uint8_t upperBytes[kChunk];
+};
+
+void ExpandRow(const uint8_t* s, const int32_t* x0, const int32_t* x1, int32_t n,
+               const ChunkGather& gather, ExpandedRow& row) {
+    float* lower = row.lower;
+    float* upper = row.upper;
+    int32_t k = 0;
+    for (int32_t g = 0; k + 8 <= n; ++g, k += 8) {
+        if (gather.shuffled[g]) {
+            const __m128i bytes = _mm_shuffle_epi8(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + gather.base[g])),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(gather.control[g])));
+            const __m128i high = _mm_srli_si128(bytes, 8);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(row.lowerBytes + k), bytes);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(row.upperBytes + k), high);
+            _mm256_store_ps(lower + k, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)));
+            _mm256_store_ps(upper + k, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(high)));
+        } else {
+            for (int32_t j = k; j < k + 8; ++j) {
+                row.lowerBytes[j] = s[x0[j]];
+                row.upperBytes[j] = s[x1[j]];
+                lower[j] = s[x0[j]];
+                upper[j] = s[x1[j]];
+            }
+        }
+    }
+    for (; k < n; ++k) {
+        row.lowerBytes[k] = s[x0[k]];
+        row.upperBytes[k] = s[x1[k]];
+        lower[k] = s[x0[k]];
+        upper[k] = s[x1[k]];
+    }
 }
 
-inline uint8_t InterpolateOne(const int32_t* x0, const int32_t* x1, const float* wx0, float wy0,
-                              float wy1, const uint8_t* s0, const uint8_t* s1, int32_t x) {
-    const float a = wy0 * wx0[x];
-    const float b = wx0[x] - a;
-    const float c = wy0 - a;
-    const float d = wy1 - b;
-    const float p00 = s0[x0[x]];
-    const float p10 = s0[x1[x]];
-    const float p01 = s1[x0[x]];
-    const float p11 = s1[x1[x]];
-    return RoundToByte(((p10 * c + p00 * a) + p01 * b) + p11 * d);
+// Blocks of 32 columns of one row pair where each column's four samples are
+// one value P (flat mask areas: most of a person mask). With every weight
+// within +-kFlatWeightLimit the four products and three sums of the mask
+// formula stray from P by less than 0.01 (the weights a + b + c + d sum to
+// wy0 + wy1 = 1 up to a few rounding steps), so the rounded result is P
+// itself: such a block's bytes are the samples.
+constexpr float kFlatWeightLimit = 4.0f;
+
+bool WeightsWithin(const float* w, int32_t count, float limit) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (!(w[i] >= -limit && w[i] <= limit)) return false;
+    }
+    return true;
+}
+
+inline __m256i Load32(const uint8_t* p) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+void FindFlatBlocks(const ExpandedRow& r0, const ExpandedRow& r1, int32_t n, bool* flat) {
+    for (int32_t k = 0; k + 32 <= n; k += 32) {
+        const __m256i v = Load32(r0.lowerBytes + k);
+        const __m256i same = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(v, Load32(r0.upperBytes + k)),
+                             _mm256_cmpeq_epi8(v, Load32(r1.lowerBytes + k))),
+            _mm256_cmpeq_epi8(v, Load32(r1.upperBytes + k)));
+        flat[k / 32] = _mm256_movemask_epi8(same) == -1;
+    }
+}
+
+// Four groups of eight int32 lanes to 32 bytes in column order, saturated to
+// 0..255. Per 128-bit lane the packs leave the four-column quarters in the
+// order i0 i1 i2 i3 (low halves), then the high halves; the permutation
+// restores column order.
+inline __m256i PackBlock(__m256i i0, __m256i i1, __m256i i2, __m256i i3) {
+    const __m256i bytes =
+        _mm256_packus_epi16(_mm256_packs_epi32(i0, i1), _mm256_packs_epi32(i2, i3));
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+// Eight destination values of the mask resize, rounded to int32 (nearest,
+// ties to even): a = wy0 * wx0, b = wx0 - a, c = wy0 - a, d = wy1 - b,
+// v = ((p10 * c + p00 * a) + p01 * b) + p11 * d.
+inline __m256i Interpolate8(const float* wx0, const float* p00, const float* p10,
+                            const float* p01, const float* p11, __m256 wy0, __m256 wy1) {
+    const __m256 w = _mm256_loadu_ps(wx0);
+    const __m256 a = _mm256_mul_ps(wy0, w);
+    const __m256 b = _mm256_sub_ps(w, a);
+    const __m256 c = _mm256_sub_ps(wy0, a);
+    const __m256 d = _mm256_sub_ps(wy1, b);
+    __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(p10), c),
+                             _mm256_mul_ps(_mm256_load_ps(p00), a));
+    v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p01), b));
+    v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p11), d));
+    return _mm256_cvtps_epi32(v);
 }
 
 }  // namespace
@@ -101,73 +197,96 @@ int32_t BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, 
 
 void ResizeMask(const int32_t* indices, const float* weights, int32_t dstWidth,
                 int32_t dstHeight, const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
-    const int32_t* x0 = indices;
-    const int32_t* x1 = indices + dstWidth;
+    const int32_t* x0All = indices;
+    const int32_t* x1All = indices + dstWidth;
     const int32_t* y0 = indices + 2 * dstWidth;
     const int32_t* y1 = y0 + dstHeight;
-    const float* wx0All = weights;
     const float* wy0 = weights + 2 * dstWidth;
     const float* wy1 = wy0 + dstHeight;
-    // Four rows of converted source values live on the stack: no allocation.
-    constexpr int32_t kChunk = 256;
-    alignas(32) float p00[kChunk];
-    alignas(32) float p10[kChunk];
-    alignas(32) float p01[kChunk];
-    alignas(32) float p11[kChunk];
+    // Two expanded source rows (lower and upper neighbours of each column):
+    // a row pair shares a row with the next pair, and several destination
+    // rows use one pair, so each source row is expanded once per chunk.
+    ExpandedRow rows[2];
+    ChunkGather gather;
+    bool flat[kChunk / 32];
+    const bool flatAllowed = WeightsWithin(weights, dstWidth, kFlatWeightLimit) &&
+                             WeightsWithin(wy0, 2 * dstHeight, kFlatWeightLimit);
     for (int32_t xBegin = 0; xBegin < dstWidth; xBegin += kChunk) {
         const int32_t n = dstWidth - xBegin < kChunk ? dstWidth - xBegin : kChunk;
-        const float* wx0 = wx0All + xBegin;
-        int32_t cached0 = 0;
-        int32_t cached1 = 0;
-        bool cached = false;
+        const int32_t* x0 = x0All + xBegin;
+        const int32_t* x1 = x1All + xBegin;
+        const float* wx0 = weights + xBegin;
+        PrepareGather(x0, x1, n, srcWidth, gather);
+        int32_t held[2] = {0, 0};
+        bool valid[2] = {false, false};
+        // The flat blocks are found on the second destination row of a row
+        // pair, so pairs used once (a reduction) never pay for the search.
+        int32_t pairRow0 = 0, pairRow1 = 0, pairUses = 0;
         for (int32_t y = 0; y < dstHeight; ++y) {
             const int32_t row0 = MulWrap(y0[y], srcWidth);
             const int32_t row1 = MulWrap(y1[y], srcWidth);
-            const uint8_t* s0 = src + row0;
-            const uint8_t* s1 = src + row1;
-            if (!cached || row0 != cached0 || row1 != cached1) {
-                for (int32_t k = 0; k < n; ++k) {
-                    p00[k] = s0[x0[xBegin + k]];
-                    p10[k] = s0[x1[xBegin + k]];
-                    p01[k] = s1[x0[xBegin + k]];
-                    p11[k] = s1[x1[xBegin + k]];
-                }
-                cached0 = row0;
-                cached1 = row1;
-                cached = true;
+            if (pairUses > 0 && row0 == pairRow0 && row1 == pairRow1) {
+                ++pairUses;
+            } else {
+                pairRow0 = row0;
+                pairRow1 = row1;
+                pairUses = 1;
             }
+            int32_t s0 = valid[0] && held[0] == row0 ? 0 : (valid[1] && held[1] == row0 ? 1 : -1);
+            if (s0 < 0) {
+                s0 = valid[0] && held[0] == row1 ? 1 : 0;
+                ExpandRow(src + row0, x0, x1, n, gather, rows[s0]);
+                held[s0] = row0;
+                valid[s0] = true;
+            }
+            int32_t s1 = s0;
+            if (row1 != row0) {
+                s1 = 1 - s0;
+                if (!valid[s1] || held[s1] != row1) {
+                    ExpandRow(src + row1, x0, x1, n, gather, rows[s1]);
+                    held[s1] = row1;
+                    valid[s1] = true;
+                }
+            }
+            const float* p00 = rows[s0].lower;
+            const float* p10 = rows[s0].upper;
+            const float* p01 = rows[s1].lower;
+            const float* p11 = rows[s1].upper;
             const __m256 vy0 = _mm256_set1_ps(wy0[y]);
             const __m256 vy1 = _mm256_set1_ps(wy1[y]);
             uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * dstWidth + xBegin;
+            if (flatAllowed && pairUses == 2) FindFlatBlocks(rows[s0], rows[s1], n, flat);
+            const bool useFlat = flatAllowed && pairUses >= 2;
             int32_t k = 0;
+            // Saturating packs clamp to 0..255; the conversion's INT32_MIN
+            // for NaN or overflow gives 0, as in the scalar kernel.
+            for (; k + 32 <= n; k += 32) {
+                if (useFlat && flat[k / 32]) {
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), Load32(rows[s0].lowerBytes + k));
+                    continue;
+                }
+                const __m256i i0 = Interpolate8(wx0 + k, p00 + k, p10 + k, p01 + k, p11 + k, vy0, vy1);
+                const __m256i i1 = Interpolate8(wx0 + k + 8, p00 + k + 8, p10 + k + 8, p01 + k + 8,
+                                                p11 + k + 8, vy0, vy1);
+                const __m256i i2 = Interpolate8(wx0 + k + 16, p00 + k + 16, p10 + k + 16,
+                                                p01 + k + 16, p11 + k + 16, vy0, vy1);
+                const __m256i i3 = Interpolate8(wx0 + k + 24, p00 + k + 24, p10 + k + 24,
+                                                p01 + k + 24, p11 + k + 24, vy0, vy1);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), PackBlock(i0, i1, i2, i3));
+            }
             for (; k + 8 <= n; k += 8) {
-                const __m256 w = _mm256_loadu_ps(wx0 + k);
-                const __m256 a = _mm256_mul_ps(vy0, w);
-                const __m256 b = _mm256_sub_ps(w, a);
-                const __m256 c = _mm256_sub_ps(vy0, a);
-                const __m256 d = _mm256_sub_ps(vy1, b);
-                __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(p10 + k), c),
-                                         _mm256_mul_ps(_mm256_load_ps(p00 + k), a));
-                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p01 + k), b));
-                v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_load_ps(p11 + k), d));
-                // Nearest, ties to even; the saturating packs clamp to 0..255
-                // (the conversion's INT32_MIN for NaN or overflow gives 0, as
-                // in the scalar kernel).
-                const __m256i i = _mm256_cvtps_epi32(v);
-                const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(i),
-                                                       _mm256_extracti128_si256(i, 1));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k),
-                                 _mm_packus_epi16(words, words));
+                const __m256i i = Interpolate8(wx0 + k, p00 + k, p10 + k, p01 + k, p11 + k, vy0, vy1);
+                const __m128i words =
+                    _mm_packs_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, words));
             }
-            // The remainder: one more group of four if it fits, then single columns.
-            if (k + 4 <= n) {
-                const uint32_t four =
-                    InterpolateFour(x0, x1, wx0All, wy0[y], wy1[y], s0, s1, xBegin + k);
-                for (int32_t b = 0; b < 4; ++b) out[k + b] = static_cast<uint8_t>(four >> (8 * b));
-                k += 4;
+            for (; k < n; ++k) {
+                const float a = wy0[y] * wx0[k];
+                const float b = wx0[k] - a;
+                const float c = wy0[y] - a;
+                const float d = wy1[y] - b;
+                out[k] = RoundToByte(((p10[k] * c + p00[k] * a) + p01[k] * b) + p11[k] * d);
             }
-            for (; k < n; ++k)
-                out[k] = InterpolateOne(x0, x1, wx0All, wy0[y], wy1[y], s0, s1, xBegin + k);
         }
     }
 }

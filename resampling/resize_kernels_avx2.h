@@ -17,7 +17,11 @@ int32_t BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, 
                   float* w1);
 
 // The whole mask resize from tables of step 1 (indices and weights laid out
-// as in ResizeTables), bytes identical to ResizeMaskScalar.
+// as in ResizeTables), bytes identical to ResizeMaskScalar. Columns go in
+// chunks of a few hundred: each source row is expanded once per chunk to
+// the float samples of every column (a byte shuffle per eight columns), the
+// rows of a row pair then need only the formula, 32 columns per step, and
+// blocks where all four samples are one value (flat mask areas) are copied.
 void ResizeMask(const int32_t* indices, const float* weights, int32_t dstWidth,
                 int32_t dstHeight, const uint8_t* src, int32_t srcWidth, uint8_t* dst);
 

@@ -108,8 +108,9 @@ void RGBPROCESS::ResizeUcharMask(const uint8_t* src, uint8_t* dst, const ResizeG
     if (!HasPixels(g)) return;
     TableStorage tables(g);
     BuildResizeTables(tables.view.indices, tables.view.weights, &g, 1);
-    // InterpolateFour groups (m_vectorWidth columns each), two per step on
-    // AVX2 processors; a last, partial group goes column by column.
+    // InterpolateFour groups (m_vectorWidth columns each), a last, partial
+    // group column by column; on AVX2 processors a kernel of the same
+    // arithmetic, 32 columns per step.
     if (vidra::CpuHasAvx2()) {
         kernels::avx2::ResizeMask(tables.view.indices, tables.view.weights, g.dstWidth, g.dstHeight,
                                   src, g.srcWidth, dst);

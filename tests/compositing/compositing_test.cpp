@@ -296,7 +296,7 @@ TEST(Compositing, BadArgumentsGiveTheirStatusAndWriteNothing) {
         const char* what;
         int32_t status;
         void (*spoil)(VidraImage& frame, VidraMask& mask, VidraCompositeOptions& o, VidraImage& out,
-                      Picture& shared);
+                      Picture& target);  // the picture the output points into
     };
     const Case cases[] = {
         {"null plane", VIDRA_STATUS_NULL_ARGUMENT, [](VidraImage& f, VidraMask&, VidraCompositeOptions&, VidraImage&, Picture&) { f.planes[0] = nullptr; }},
@@ -316,7 +316,7 @@ TEST(Compositing, BadArgumentsGiveTheirStatusAndWriteNothing) {
         {"strength 501", VIDRA_STATUS_BAD_OPTION, [](VidraImage&, VidraMask&, VidraCompositeOptions& o, VidraImage&, Picture&) { o.blurStrength = 501; }},
         {"unknown kind", VIDRA_STATUS_BAD_OPTION, [](VidraImage&, VidraMask&, VidraCompositeOptions& o, VidraImage&, Picture&) { o.background = 5; }},
         {"output over frame, offset", VIDRA_STATUS_OVERLAP, [](VidraImage& f, VidraMask&, VidraCompositeOptions&, VidraImage& out, Picture&) { out = f; out.planes[0] += 3; }},
-        {"output over image", VIDRA_STATUS_OVERLAP, [](VidraImage&, VidraMask&, VidraCompositeOptions& o, VidraImage& out, Picture& s) { o.background = VIDRA_BACKGROUND_IMAGE; o.image = &s.image; (void)out; }},
+        {"output over image", VIDRA_STATUS_OVERLAP, [](VidraImage&, VidraMask&, VidraCompositeOptions& o, VidraImage&, Picture& target) { o.background = VIDRA_BACKGROUND_IMAGE; o.image = &target.image; }},
     };
     for (const Case& k : cases) {
         Picture frame(w, h, VIDRA_PIXEL_RGB24, 0, false, rng, 0), out(w, h, VIDRA_PIXEL_RGB24, 0, false, rng, 0xA5);

@@ -34,13 +34,18 @@ bool SameBits(const Floats& a, const Floats& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-// Noise, black and white, or coarse levels, so that flat and busy areas occur.
-Bytes RandomBytes(std::mt19937& rng, size_t n) {
-    const int mode = Uniform(rng, 0, 2);
+// Noise, black and white, coarse levels, or long runs of one value (flat
+// areas spanning rows, as in a person mask), so that flat and busy areas occur.
+Bytes RandomBytes(std::mt19937& rng, size_t n, int mode = -1) {
+    if (mode < 0) mode = Uniform(rng, 0, 3);
     Bytes v(n);
-    for (auto& b : v) {
-        b = static_cast<uint8_t>(mode == 0 ? Uniform(rng, 0, 255) : mode == 1 ? Uniform(rng, 0, 1) * 255
-                                                                               : Uniform(rng, 0, 15) * 16);
+    for (size_t i = 0; i < n;) {
+        const uint8_t level = static_cast<uint8_t>(Uniform(rng, 0, 2) == 0 ? Uniform(rng, 0, 255) : Uniform(rng, 0, 1) * 255);
+        const size_t run = mode == 3 ? static_cast<size_t>(Uniform(rng, 1, 3000)) : 1;
+        for (size_t end = std::min(n, i + run); i < end; ++i) {
+            v[i] = mode == 0 ? static_cast<uint8_t>(Uniform(rng, 0, 255)) : mode == 1 ? static_cast<uint8_t>(Uniform(rng, 0, 1) * 255)
+                 : mode == 2 ? static_cast<uint8_t>(Uniform(rng, 0, 15) * 16) : level;
+        }
     }
     return v;
 }
@@ -183,8 +188,10 @@ TEST(ResizeUchar, VectorMatchesScalarAndReference) {
         int step = Uniform(rng, 1, 4);
         if (iter == 0) g = {640, 480, 288, 160}, step = 4;
         if (iter == 1) g = {288, 160, 1283, 721}, step = 1;  // final mask resize, several column chunks
+        // Enlargements of flat areas, where the mask resize copies flat blocks.
+        if (iter % 20 == 10) g = {Uniform(rng, 1, 40), Uniform(rng, 1, 40), Uniform(rng, 32, 600), Uniform(rng, 41, 200)};
         const int ch = Uniform(rng, 0, step - 1);
-        const Bytes src = RandomBytes(rng, static_cast<size_t>(g.srcWidth) * g.srcHeight * step);
+        const Bytes src = RandomBytes(rng, static_cast<size_t>(g.srcWidth) * g.srcHeight * step, iter % 20 == 10 ? 3 : -1);
         const size_t plane = static_cast<size_t>(g.dstWidth) * g.dstHeight;
         Bytes vec(plane * step + 4, kCanary), sca(vec), expect(vec);
         p.ResizeUcharChannel(src.data() + ch, vec.data() + ch, &g, step);

@@ -240,4 +240,15 @@ TEST(Writer, EncoderAndAudioChoices) {
         const bool crops = std::find(argv.begin(), argv.end(), "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0") != argv.end();
         EXPECT_EQ(crops, e.evenSize) << c.path;
     }
+    // H.264's preset follows the frame size.
+    for (auto size : {std::make_pair(1280, 720), std::make_pair(1282, 720), std::make_pair(1920, 1080)}) {
+        WriterStream s;
+        s.width = size.first;
+        s.height = size.second;
+        s.frameRate = "30/1";
+        std::vector<std::string> argv = WriterArgs("a.mp4", ChooseEncoder("a.mp4", PixelFormat::Bgr), PixelFormat::Bgr, s);
+        auto preset = std::find(argv.begin(), argv.end(), "-preset");
+        ASSERT_NE(preset, argv.end());
+        EXPECT_EQ(preset[1], size.first * size.second <= 1280 * 720 ? "superfast" : "ultrafast") << size.first;
+    }
 }

@@ -46,11 +46,10 @@ EncoderChoice ChooseEncoder(const std::string& path, PixelFormat format, bool is
         // One file: each frame replaces the last. A %d pattern: one file per frame.
         if (path.find('%') == std::string::npos) c.args.insert(c.args.end(), {"-update", "1"});
     };
-    // Fast enough to keep up with 1080p at 30 fps on two cores beside the
-    // decoder and the segmenter, at a quality where the blur edge shows no blocks.
     auto h264 = [&]() {
-        c.args = {"-c:v", "libx264", "-preset", "superfast", "-crf", "21", "-pix_fmt", "yuv420p"};
+        c.args = {"-c:v", "libx264", "-crf", "21", "-pix_fmt", "yuv420p"};
         c.evenSize = true;
+        c.h264 = true;
     };
 
     if (ext == "png") {
@@ -128,6 +127,15 @@ std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice
     if (choice.evenSize && (stream.width % 2 != 0 || stream.height % 2 != 0))
         argv.insert(argv.end(), {"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"});
     argv.insert(argv.end(), choice.args.begin(), choice.args.end());
+    if (choice.h264) {
+        // Keeps up on two cores beside the decoder and the segmenter: superfast
+        // up to 1280x720; above, ultrafast with deblocking and adaptive
+        // quantisation back on (x264 spends about half of superfast's time).
+        if (static_cast<long>(stream.width) * stream.height <= 1280L * 720)
+            argv.insert(argv.end(), {"-preset", "superfast"});
+        else
+            argv.insert(argv.end(), {"-preset", "ultrafast", "-x264-params", "deblock=1,0,0:aq-mode=1"});
+    }
     if (stream.wallclock && !choice.image) argv.insert(argv.end(), {"-fps_mode", "passthrough"});
     if (audio) {
         argv.insert(argv.end(), stream.audioArgs.begin(), stream.audioArgs.end());

@@ -20,6 +20,7 @@ struct EncoderChoice {
     bool device = false;            // a video4linux output device (virtual camera)
     bool keepsAlpha = false;        // the format stores transparency
     bool evenSize = false;          // the encoder needs even sides: an odd last row is cropped
+    bool h264 = false;              // libx264: the preset follows the frame size
     std::string error;              // non-empty: the combination is refused
 };
 
