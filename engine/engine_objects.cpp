@@ -1,17 +1,22 @@
 #include "engine/engine_objects.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace tesk {
 
+void AlignedBuffer::Free::operator()(unsigned char* p) const { std::free(p); }
+
 void AlignedBuffer::Allocate(std::size_t bytes) {
     constexpr std::size_t kAlign = 64;
-    raw_.reset(new unsigned char[bytes + kAlign]);
-    const auto address = reinterpret_cast<std::uintptr_t>(raw_.get());
-    data_ = raw_.get() + ((kAlign - address % kAlign) % kAlign);
+    auto* raw = static_cast<unsigned char*>(std::calloc(bytes + kAlign, 1));
+    if (raw == nullptr) throw std::bad_alloc();
+    raw_.reset(raw);
+    const auto address = reinterpret_cast<std::uintptr_t>(raw);
+    data_ = raw + ((kAlign - address % kAlign) % kAlign);
     size_ = bytes;
-    std::memset(data_, 0, bytes);
 }
 
 ort::Env* SharedEnv() {

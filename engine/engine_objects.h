@@ -16,15 +16,20 @@
 
 namespace tesk {
 
-// Zero-filled bytes on a 64-byte boundary.
+// Zero bytes on a 64-byte boundary, from calloc: large blocks come as fresh
+// zero pages that cost no memory until written, so storage that every run
+// overwrites is not filled up front.
 class AlignedBuffer {
 public:
-    void Allocate(std::size_t bytes);
+    void Allocate(std::size_t bytes);  // throws std::bad_alloc
     unsigned char* data() const { return data_; }
     std::size_t size() const { return size_; }
 
 private:
-    std::unique_ptr<unsigned char[]> raw_;
+    struct Free {
+        void operator()(unsigned char* p) const;
+    };
+    std::unique_ptr<unsigned char, Free> raw_;
     unsigned char* data_ = nullptr;
     std::size_t size_ = 0;
 };

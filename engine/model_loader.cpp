@@ -78,6 +78,23 @@ bool DescribeModel(Model* model) {
     return ok;
 }
 
+// What the engine allocates for a model: the output storage and the float16
+// copies of inputs fed as float32. Summed with overflow checks.
+bool StorageWithinBound(const Model& model) {
+    std::size_t total = 0;
+    bool overflow = false;
+    for (const TensorDesc& t : model.outputs) overflow |= __builtin_add_overflow(total, t.bytes, &total);
+    for (const TensorDesc& t : model.inputs) {
+        if (t.type == kFloat16) overflow |= __builtin_add_overflow(total, t.bytes, &total);
+    }
+    if (overflow || total > kMaxModelStorageBytes) {
+        std::fprintf(stderr, "tesk: the model's tensors need more than %zu MiB of storage\n",
+                     kMaxModelStorageBytes >> 20);
+        return false;
+    }
+    return true;
+}
+
 void PrepareInputs(Model* model) {
     const std::size_t n = model->inputs.size();
     model->bindings.resize(n);
@@ -115,7 +132,7 @@ bool LoadModel(const char* path, std::int32_t runModelType, std::unique_ptr<Mode
     if (!ReadModelFile(path, &bytes)) return false;
     auto m = std::make_unique<Model>();
     auto r = std::make_unique<Result>();
-    if (!CreateSession(bytes, runModelType, m.get()) || !DescribeModel(m.get()) ||
+    if (!CreateSession(bytes, runModelType, m.get()) || !DescribeModel(m.get()) || !StorageWithinBound(*m) ||
         !ort::Check(ort::CreateCpuMemoryInfo(ort::kDeviceAllocator, ort::kMemDefault, &m->memory), "memory info")) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "engine/model_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -56,9 +57,12 @@ int RunModel(Model& model, Result& result, std::int32_t count, char* const* name
         void* source = data[i];
         if (desc.type == kFloat16 && types[i] == kFloat32) {
             // Fed as float32: narrowed into the staging copy that stays bound.
+            // The caller's buffer holds the tensor's storage (padding lanes
+            // included) as float32; the staging copy holds it as float16.
             const auto* from = static_cast<const float*>(source);
             auto* to = reinterpret_cast<std::uint16_t*>(binding.staging.data());
-            for (std::size_t e = 0; e < desc.bytes / 2; ++e) to[e] = FloatToHalf(from[e]);
+            const std::size_t elements = std::min(desc.bytes, binding.staging.size()) / 2;
+            for (std::size_t e = 0; e < elements; ++e) to[e] = FloatToHalf(from[e]);
             source = binding.staging.data();
         } else if (types[i] != desc.type) {
             return Fail(result, "input type differs from the model's");

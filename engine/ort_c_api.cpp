@@ -1,6 +1,7 @@
 #include "engine/ort_c_api.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 extern "C" {
 // The runtime's entry point: a pair of functions, the first returning the
@@ -19,6 +20,17 @@ namespace ort {
 
 const void* const* Table() {
     static const void* const* table = [] {
+#if !defined(_WIN32)
+        // The runtime's Linux build starts Microsoft's telemetry client with
+        // its first environment: it parses /proc/self/cmdline with a recursive
+        // pattern (a host started with an argument of about 30 KB dies of a
+        // stack overflow), runs a thread, writes under ~/.cache and /tmp and
+        // uploads over the network. The C API can only mute it once the
+        // environment exists; the runtime reads this variable when it first
+        // sets up, which happens after this point. A value the host chose is
+        // kept.
+        setenv("ORT_DISABLE_TELEMETRY", "1", 0);
+#endif
         const OrtApiBaseEntry* base = OrtGetApiBase();
         const void* api = base != nullptr ? base->getApi(kApiVersion) : nullptr;
         if (api == nullptr) {

@@ -5,7 +5,7 @@
 namespace tesk {
 
 ort::SessionOptions* MakeSessionOptions(std::int32_t runModelType) {
-    if (runModelType < 0) {
+    if (runModelType < 0 || runModelType > kMaxRunModelType) {
         std::fprintf(stderr, "tesk: run-model type %d is not supported\n", static_cast<int>(runModelType));
         return nullptr;
     }

@@ -1,19 +1,32 @@
 // The exported frame-level functions. They take no handle: every call works
 // on the one segmenter, g_model.
+#include <exception>
+#include <new>
+#include <string>
+
 #include "common/log.h"
 #include "segmenter/class_ipu_plus.h"
 
-extern "C" {
+namespace {
 
-VIDRA_API int32_t VidraCreate(void) { return 0; }
-
-VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t frameType,
-                                      const char* modelPath) {
-    return VidraCreateWithPathPlus(width, height, frameType, modelPath, &kSegParams144x80);
+// No exception may reach the host: one that gets this far (out of memory in a
+// temporary) ends the call with -1 and a log line naming the export.
+template <typename Body>
+int32_t Guarded(const char* name, Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        LogPrintf("%s: out of memory\n", name);
+    } catch (const std::exception& e) {
+        LogPrintf("%s: failed: %s\n", name, e.what());
+    } catch (...) {
+        LogPrintf("%s: failed\n", name);
+    }
+    return -1;
 }
 
-VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t frameType,
-                                          const char* modelPath, const SegParams* params) {
+int32_t CreateWithPathPlus(int32_t width, int32_t height, int32_t frameType, const char* modelPath,
+                           const SegParams* params) {
     if (params == nullptr) {
         LogPrintf("VidraCreateWithPathPlus: model parameter is nullptr\n");
         return -1;
@@ -33,6 +46,9 @@ VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t
         return -1;
     }
 
+    // Made before anything changes: the only allocation of this function.
+    std::string folder(modelPath);
+
     LogPrintf("SorvanePlus Create wtih:width = %d, height = %d, frameType = %d!\n", width, height,
               frameType);
     CopySegParams(g_model.m_params, *params);
@@ -41,23 +57,42 @@ VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t
     g_model.m_inputChannels = p.inputChannels;
     g_model.m_inputWidth = p.inputWidth;
     g_model.m_inputSize = p.inputHeight * p.inputWidth * p.inputChannels;
-    auto text = [](bool flag) { return flag ? "true" : "false"; };
+    auto text = [](const bool& flag) { return FlagSet(flag) ? "true" : "false"; };
     LogPrintf("ConnectedComponentLabeling: %s, MaskBlur: %s, MultiFrameSmooth: %s,         "
               "needSigmoid: %s, runModelType:%d.\n",
               text(p.ConnectedComponentLabeling), text(p.MaskBlur), text(p.MultiFrameSmooth),
               text(p.needSigmoid), p.runModelType);
-    const int32_t status = g_model.InitIPU(width, height, frameType, std::string(modelPath));
+    const int32_t status = g_model.InitIPU(width, height, frameType, std::move(folder));
     LogPrintf("g_model.InitIPU ret: %d.", status);
     return status;
 }
 
+}  // namespace
+
+extern "C" {
+
+VIDRA_API int32_t VidraCreate(void) { return 0; }
+
+VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t frameType,
+                                      const char* modelPath) {
+    return VidraCreateWithPathPlus(width, height, frameType, modelPath, &kSegParams144x80);
+}
+
+VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t frameType,
+                                          const char* modelPath, const SegParams* params) {
+    return Guarded("VidraCreateWithPathPlus",
+                   [&] { return CreateWithPathPlus(width, height, frameType, modelPath, params); });
+}
+
 VIDRA_API int32_t VidraDestroy(void) {
-    LogPrintf("SorvaneDestroy!\n");
-    return g_model.DestroyIPU();
+    return Guarded("VidraDestroy", [] {
+        LogPrintf("SorvaneDestroy!\n");
+        return g_model.DestroyIPU();
+    });
 }
 
 VIDRA_API int32_t VidraFrameProcess(void* /*reserved*/, const uint8_t* frame, uint8_t* mask) {
-    return g_model.FrameProcess(frame, mask);
+    return Guarded("VidraFrameProcess", [&] { return g_model.FrameProcess(frame, mask); });
 }
 
 VIDRA_API int32_t VidraAlgControl(int32_t algType, bool flag) {

@@ -3,7 +3,7 @@
  *
  * Usage from a host (one segmenter per process, calls serialised by the host):
  *
- *     // once: frame size (width a multiple of 4), pixel layout, model folder
+ *     // once: frame size (any width and height from 2), pixel layout, model folder
  *     if (VidraCreateWithPath(640, 480, VIDRA_FRAME_RGB24, "C:\\app\\models") != 0) fail();
  *     // per frame: 3 (or 4) bytes per pixel in, one mask byte per pixel out
  *     VidraFrameProcess(NULL, frame, mask);   // 0 = background ... 255 = person
@@ -11,7 +11,9 @@
  *     VidraDestroy();
  *
  * Every function returns 0 on success and -1 on failure (model location may
- * also give -2). The library writes diagnostic log lines to standard output.
+ * also give -2). No C++ exception leaves any of them: running out of memory
+ * ends the call with -1 (and, for the Vidra functions, a log line). The
+ * library writes diagnostic log lines to standard output.
  * No handle crosses this boundary; every call works on the one segmenter.
  */
 #ifndef VIDRA_H
@@ -75,7 +77,7 @@ typedef struct SegParams {
     bool MaskBlur;                   /* soften the mask at its edges */
     bool MultiFrameSmooth;           /* damp flicker across frames */
     bool needSigmoid;                /* apply the logistic function to the person plane */
-    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N > 0 = N threads */
+    int32_t runModelType;    /* engine run type: 0 = caller's thread only; N in 1..64 = N threads */
     char modelName[VIDRA_MODEL_NAME_CAPACITY]; /* model file in the folder; "" = first *.tesk found */
 } SegParams;
 
@@ -122,20 +124,30 @@ typedef struct NnxBuffer {
 /* Does nothing and returns 0; the segmenter stays uncreated. */
 VIDRA_API int32_t VidraCreate(void);
 
-/* VidraCreateWithPathPlus with &kSegParams144x80. */
+/* VidraCreateWithPathPlus with &kSegParams144x80; a failure after the
+ * argument checks has already applied the new frame size (see below). */
 VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t frameType,
                                       const char* modelPath);
 
-/* Creates the segmenter for frames of width x height pixels (width a multiple
- * of 4) of the given frame type, with the model found in the folder modelPath
- * (either separator). params is copied. Returns 0, -1 (null or out-of-range
- * params, null folder, no memory, model missing or unusable) or -2. Call
- * VidraDestroy before creating again. */
+/* Creates the segmenter for frames of width x height pixels (any width; both
+ * sides at least 2) of the given frame type, with the model found in the
+ * folder modelPath (either separator). params is copied. Returns 0, -1 (null
+ * or out-of-range params, null folder, no memory, model missing, unusable or
+ * not matching params) or -2. Call VidraDestroy before creating again.
+ *
+ * Refusals of the arguments (README, "What creation refuses") change nothing.
+ * Any later failure has already applied the new frame size, frame type and
+ * params: -1 then does NOT mean that the previous configuration is still in
+ * place: frames are then either refused (buffers not allocated) or processed
+ * at the NEW size (the network skipped), so a host that keeps its old,
+ * smaller buffers after a failed re-creation overflows them. After -1,
+ * create again successfully or stop calling VidraFrameProcess. */
 VIDRA_API int32_t VidraCreateWithPathPlus(int32_t width, int32_t height, int32_t frameType,
                                           const char* modelPath, const SegParams* params);
 
 /* Releases the inference context; buffers stay until the next creation or
- * unload. Returns 0, or -1 when the engine context was unusable. */
+ * unload. Returns 0, or -1 when the engine context was unusable (a creation
+ * whose model could not be prepared). */
 VIDRA_API int32_t VidraDestroy(void);
 
 /* Segments one frame. reserved is never read. frame holds width x height
@@ -161,11 +173,15 @@ VIDRA_API int32_t VidraGetVersionNumber(void);
 
 /* ---- Inference wrapper ---------------------------------------------------- */
 
-/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise. */
+/* Prepares model (zero-filled) from modelFile. 0 on success, -1 otherwise:
+ * also for a model whose tensors need more than 256 MiB of engine storage, a
+ * run-model type outside 0..64, or a path that is not a regular file. */
 VIDRA_API int32_t NNXPrepare(const char* modelFile, NnxModel* model);
 VIDRA_API int32_t NNXPreparePlus(const char* modelFile, int32_t runModelType, NnxModel* model);
 
-/* Runs a one-input, one-output model from input into output. */
+/* Runs a one-input, one-output model from input into output. Both buffers
+ * are taken to hold 2147483647 bytes: the caller makes them large enough for
+ * the tensors' storage (NNXRunPlus checks sizes it is given). */
 VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output);
 
 /* Gives the engine's resources back; the caller then frees model. */
@@ -329,12 +345,122 @@ VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const VidraMask* mask
                                   const VidraRefineOptions* options, VidraMask* output,
                                   void* scratch, size_t scratchBytes);
 
+/* ==== Segmenter instances ===================================================
+ *
+ * Any number of independent segmenters beside the global one. Each instance
+ * owns its model context, buffers and temporal state (keyframe, smoothing);
+ * nothing is shared with the global functions above or with other instances,
+ * so two instances may process frames on two threads at the same time. An
+ * instance never writes to standard output: its diagnostics go to the log
+ * callback of its options, or nowhere.
+ *
+ * Thread rules: one instance is used by one thread at a time (any thread;
+ * the host serialises the calls on it). Different instances need no
+ * coordination. The log callback runs on the thread of the call that logs,
+ * before that call returns.
+ *
+ *     VidraSegmenterOptions options;
+ *     VidraSegmenterOptionsInit(&options);
+ *     options.width = 1280; options.height = 720;
+ *     options.modelPath = "/usr/share/vidra/models";
+ *     VidraSegmenter* segmenter = NULL;
+ *     int32_t status = VidraSegmenterCreate(&options, &segmenter);
+ *     if (status != VIDRA_STATUS_OK) fail(VidraStatusString(status));
+ *     // per frame: any VidraPixelFormat in, one byte per pixel out
+ *     status = VidraSegmenterProcess(segmenter, &frame, &mask);
+ *     VidraSegmenterDestroy(segmenter);
+ */
+
+typedef struct VidraSegmenter VidraSegmenter;
+
+/* Log levels of the instance callback. */
+typedef enum VidraLogLevel {
+    VIDRA_LOG_DEBUG = 0,   /* the segmenter's per-frame trace (the global API's log lines) */
+    VIDRA_LOG_INFO = 1,    /* an instance was created */
+    VIDRA_LOG_WARNING = 2,
+    VIDRA_LOG_ERROR = 3    /* why a call failed */
+} VidraLogLevel;
+
+/* One message, without line end. message is valid during the call only. */
+typedef void (*VidraLogCallback)(void* user, int32_t level, const char* message);
+
+/* Options of VidraSegmenterCreate. Fill with VidraSegmenterOptionsInit, then
+ * set what differs. Later versions only append fields; structSize tells the
+ * library which fields the host knows. */
+typedef struct VidraSegmenterOptions {
+    uint32_t structSize;         /* sizeof(VidraSegmenterOptions) */
+    int32_t width;               /* frame size in pixels, at least 2 x 2; fixed for the instance */
+    int32_t height;
+    const char* modelPath;       /* a model folder (searched as by the global create
+                                    functions) or a model file; either separator */
+    const SegParams* params;     /* NULL = kSegParams144x80; copied at creation */
+    int32_t engineThreads;       /* 0 = params->runModelType (0: the calling thread only);
+                                    N > 0 = N inference threads */
+    int32_t logLevel;            /* least VidraLogLevel passed to logCallback (default ERROR) */
+    VidraLogCallback logCallback;/* NULL = no logging at all (default) */
+    void* logUser;               /* handed to logCallback unchanged */
+} VidraSegmenterOptions;
+
+/* Fills options with the defaults: structSize set, every other field zero or
+ * NULL, logLevel VIDRA_LOG_ERROR. Null options: does nothing. Thread-safe. */
+VIDRA_API void VidraSegmenterOptionsInit(VidraSegmenterOptions* options);
+
+/* Creates an instance: copies the options and parameters, allocates every
+ * buffer, builds the resize tables for the frame size and prepares the model.
+ * All or nothing: on success *out receives the new instance, owned by the
+ * caller until VidraSegmenterDestroy; on failure *out is set to NULL, nothing
+ * is left allocated, nothing else changes (the global segmenter in
+ * particular), and the reason goes to the callback at VIDRA_LOG_ERROR.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (options, out or modelPath),
+ * BAD_STRUCT_SIZE (structSize unknown, or a newer version's fields not zero),
+ * BAD_DIMENSIONS (frame size), BAD_OPTION (params refused, engineThreads or
+ * logLevel out of range), MODEL_NOT_FOUND, MODEL_UNUSABLE, NO_MEMORY or
+ * INTERNAL_ERROR. Thread-safe: instances may be created on several threads at
+ * once. */
+VIDRA_API int32_t VidraSegmenterCreate(const VidraSegmenterOptions* options,
+                                       VidraSegmenter** out);
+
+/* Segments one frame into mask. frame: the instance's width and height, any
+ * VidraPixelFormat, read only during the call (NV12 and I420 are converted
+ * with the integer BT.601 limited-range formula, each chroma sample serving
+ * its 2 x 2 luma block). mask: same width and height, its own stride (may be
+ * negative), written completely. The result for an RGB24 frame is the same,
+ * byte for byte, as VidraFrameProcess gives for the same frames after a
+ * VidraCreateWithPathPlus with the same parameters; BGR and 4-byte formats
+ * give the same mask as RGB24 with the same colours. The state carried to the
+ * next frame (keyframe, last mask, smoothing) changes only on success.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (segmenter, frame, mask, a plane
+ * or mask data), BAD_DIMENSIONS (not the instance's frame size: create a new
+ * instance for another size), UNSUPPORTED_FORMAT, BAD_STRIDE, NO_MEMORY or
+ * INTERNAL_ERROR; on failure the mask may be partly written. Not thread-safe
+ * for one instance (see the thread rules). */
+VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraImage* frame,
+                                        const VidraMask* mask);
+
+/* Clears the temporal state for a scene change: the next frame runs the
+ * network and the instance then behaves exactly as a new one with the same
+ * options. Returns VIDRA_STATUS_OK or NULL_ARGUMENT. Not thread-safe for one
+ * instance. */
+VIDRA_API int32_t VidraSegmenterReset(VidraSegmenter* segmenter);
+
+/* Releases the instance and everything it owns; NULL is ignored. The handle
+ * is invalid afterwards. Instances may be destroyed in any order, on any
+ * thread, but not while another call uses the same instance. */
+VIDRA_API void VidraSegmenterDestroy(VidraSegmenter* segmenter);
+
+/* A short English name of a status code, e.g. "model not found"; never NULL
+ * (unknown codes give "unknown status"). The text is static. Thread-safe. */
+VIDRA_API const char* VidraStatusString(int32_t status);
+
 #ifdef __cplusplus
 } /* extern "C" */
 
 #include <vector>
-/* Runs a model with any number of inputs and outputs. Each output is copied
- * (or converted to float32, planar) into its buffer, bounded by its size.
+/* Runs a model with any number of inputs and outputs. Each input buffer must
+ * hold the tensor's storage in its declared layout, padding lanes included
+ * (float32 for a float16 input); a smaller size gives -1 before the engine
+ * runs. Each output is copied (or converted to float32, planar) into its
+ * buffer, bounded by its size.
  * The lists are taken by value, so the host must use the same C++ runtime
  * as the library (GCC's libstdc++); other hosts use NNXRun. */
 extern "C" VIDRA_API int32_t NNXRunPlus(NnxModel* model, std::vector<NnxBuffer> inputs,

@@ -1,6 +1,10 @@
 // NNXPrepare / NNXPreparePlus: the model file is opened once as a test, then
 // the engine creates the model, its result handle and both descriptor sets.
 #include <sys/stat.h>
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -11,19 +15,27 @@
 
 namespace {
 
-// True when path opens for reading (shared) and is a regular file: Linux
-// lets a program open a folder for reading, Windows does not.
+// True when path is a regular file that opens for reading (shared). The type
+// is checked before opening, since opening a FIFO or a device can wait
+// forever, and again on the open file (Linux opens without waiting), since
+// the path may have changed in between. Linux lets a program open a folder
+// for reading, Windows does not.
 bool OpensAsFile(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
 #if defined(_WIN32)
     struct _stat64 st;
+    if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return false;
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
     const bool regular = _fstat64(_fileno(f), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+    std::fclose(f);
 #else
     struct stat st;
-    const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
 #endif
-    std::fclose(f);
     return regular;
 }
 

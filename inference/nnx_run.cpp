@@ -3,6 +3,9 @@
 //
 // Beyond the record's own checks, NNXRunPlus refuses with -1:
 // - a list entry with a null data pointer (before the engine runs);
+// - an input buffer whose size is below what the engine reads from it: the
+//   tensor's storage in its layout, padding lanes included, at 4 bytes per
+//   element for float16 inputs (fed as float32); also before the engine runs;
 // - an output whose type code has no element size (outside 0..5), on either path;
 // - on the conversion path, a buffer smaller than the element count times the
 //   destination's element size, as on the copy path;
@@ -52,6 +55,15 @@ bool DeliverOutput(const NnxModel& m, std::int32_t i, const NnxBuffer& entry) {
     return true;
 }
 
+// True when each input buffer holds all the engine will read from it.
+bool InputsFit(const NnxModel& m, const std::vector<NnxBuffer>& inputs) {
+    for (std::int32_t i = 0; i < m.inputCount; ++i) {
+        const std::int64_t bytes = NnxInputBytes(m, i);
+        if (bytes < 0 || static_cast<std::uint64_t>(bytes) > inputs[i].size) return false;
+    }
+    return true;
+}
+
 bool HasNullData(const std::vector<NnxBuffer>& list) {
     for (const NnxBuffer& b : list) {
         if (b.data == nullptr) return true;
@@ -69,7 +81,7 @@ extern "C" VIDRA_API int32_t NNXRunPlus(NnxModel* model, std::vector<NnxBuffer> 
         static_cast<std::int64_t>(outputs.size()) != m.outputCount) {
         return -1;
     }
-    if (HasNullData(inputs) || HasNullData(outputs)) return -1;
+    if (HasNullData(inputs) || HasNullData(outputs) || !InputsFit(m, inputs)) return -1;
     try {
         // Float16 inputs are supplied as float32, which the engine narrows.
         std::vector<std::int32_t> types(static_cast<std::size_t>(m.inputCount), 0);
@@ -79,7 +91,7 @@ extern "C" VIDRA_API int32_t NNXRunPlus(NnxModel* model, std::vector<NnxBuffer> 
         }
         RunModelWithType(m.modelHandle, m.resultHandle, m.inputCount, m.inputNames, types.data(), m.inputData,
                          nullptr);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return -1;
     }
     // Cleared first, so an engine that hands out no pointer is noticed.
@@ -95,7 +107,7 @@ extern "C" VIDRA_API int32_t NNXRun(NnxModel* model, void* input, void* output) 
     if (input == nullptr || output == nullptr) return -1;
     try {
         return NNXRunPlus(model, {NnxBuffer{input, kUnboundedSize}}, {NnxBuffer{output, kUnboundedSize}});
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return -1;
     }
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/log.h"
+#include "inference/nnx_check.h"
 
 namespace {
 
@@ -19,12 +20,13 @@ bool ReplaceBuffer(T*& member, int64_t count) {
     return fresh != nullptr;
 }
 
-// Element count of tensor i of a descriptor set, in 64 bits.
-int64_t TensorElements(const int32_t* d0, const int32_t* d1, const int32_t* d2, const int32_t* d3, int i) {
-    return int64_t{d0[i]} * d1[i] * d2[i] * d3[i];
-}
-
 bool IsFloatType(int32_t type) { return type == 0 || type == 1; }  // float16 arrives as float32
+
+// Tensor i has logical dimensions 1, c, h, w.
+bool HasDims(const int32_t* d0, const int32_t* d1, const int32_t* d2, const int32_t* d3, int i, int32_t c,
+             int32_t h, int32_t w) {
+    return d0[i] == 1 && d1[i] == c && d2[i] == h && d3[i] == w;
+}
 
 template <typename T>
 void FreeBuffer(T*& member) {
@@ -66,14 +68,23 @@ int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
     m_buffersReady = true;
     m_smoothReady = 0;
     m_smoothIndex = 0;
+    m_modelRefused = false;
     LogPrintf("ModelInit:Start Model Init\n");
-    const int32_t status = LoadModel(std::move(modelPath));
+    int32_t status;
+    try {
+        status = LoadModel(std::move(modelPath));
+    } catch (const std::bad_alloc&) {
+        // The path strings and the folder search; the record stays unprepared,
+        // as after any failed preparation.
+        LogPrintf("ModelInit: out of memory while locating the model\n");
+        return -1;
+    }
     if (status == 0 && !ModelFitsBuffers()) {
-        // The run copies the whole output into m_outputTensor: a model that
-        // does not match the parameters would write past it. Released, the
-        // record refuses every run.
+        // A run would read or write past the buffers. The record stays
+        // prepared, so that VidraDestroy releases it (once); frames skip the
+        // network meanwhile.
         LogPrintf("ModelInit: model tensors do not match the parameters\n");
-        NNXRelease(m_nnxModel);
+        m_modelRefused = true;
         return -1;
     }
     return status;
@@ -82,11 +93,22 @@ int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
 bool ClassIPUPlus::ModelFitsBuffers() const {
     const NnxModel& m = *m_nnxModel;
     if (m.inputCount != 1 || m.outputCount != 1) return false;
-    const int64_t outputElements =
-        int64_t{m_params.outputChannels} * m_params.outputWidth * m_params.outputHeight;
-    return IsFloatType(m.inputDataTypes[0]) && IsFloatType(m.outputDataTypes[0]) &&
-           TensorElements(m.inputDim0, m.inputDim1, m.inputDim2, m.inputDim3, 0) == m_inputSize &&
-           TensorElements(m.outputDim0, m.outputDim1, m.outputDim2, m.outputDim3, 0) == outputElements;
+    // The engine reads the input in the model's own layout, padding lanes
+    // included, straight from m_inputTensor: only the planar layout of the
+    // planes written there is read correctly and within the buffer.
+    const bool input = IsFloatType(m.inputDataTypes[0]) && m.inputDataFormats[0] == 0 &&
+                       HasDims(m.inputDim0, m.inputDim1, m.inputDim2, m.inputDim3, 0, m_inputChannels,
+                               m_inputHeight, m_inputWidth) &&
+                       NnxInputBytes(m, 0) == int64_t{m_inputSize} * 4;
+    // The output arrives as planar float32: copied when planar (format 0),
+    // converted from the padded and column-stored layouts (2, 5, 7). An
+    // interleaved output (1) would be copied as it is and read wrongly.
+    const int32_t format = m.outputDataFormats[0];
+    const bool output = IsFloatType(m.outputDataTypes[0]) &&
+                        (format == 0 || format == 2 || format == 5 || format == 7) &&
+                        HasDims(m.outputDim0, m.outputDim1, m.outputDim2, m.outputDim3, 0, m_params.outputChannels,
+                                m_params.outputHeight, m_params.outputWidth);
+    return input && output;
 }
 
 int32_t ClassIPUPlus::AllocateBuffers() {

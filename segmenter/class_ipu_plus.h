@@ -25,15 +25,18 @@ public:
     // status of LoadModel.
     int32_t InitIPU(int32_t width, int32_t height, int32_t frameType, std::string modelPath);
     int32_t AllocateBuffers();
-    // True when the prepared model has one float input of m_inputSize
-    // elements and one float output of outputChannels planes of the
-    // parameters' output size.
+    // True when the prepared model has one float input, planar, of logical
+    // dimensions 1 x m_inputChannels x m_inputHeight x m_inputWidth, and one
+    // float output delivered planar (format 0, 2, 5 or 7) of 1 x
+    // outputChannels x outputHeight x outputWidth of the parameters.
     bool ModelFitsBuffers() const;
     // Releases the inference context: the status of NNXRelease, or 0.
     int32_t DestroyIPU();
 
-    // One frame: 0, or -1 without a usable context.
+    // One frame: 0, or -1 without a usable context. Throws std::bad_alloc
+    // when a temporary cannot be allocated (the export turns it into -1).
     int32_t FrameProcess(const uint8_t* frame, uint8_t* mask);
+    int32_t ProcessOneFrame(const uint8_t* frame, uint8_t* mask);
 
     // Resized frame -> planar float input tensor and 8-bit luminance.
     void PreprocessRGB(const uint8_t* frame, float* tensor, int32_t width, int32_t height);
@@ -81,6 +84,9 @@ public:
     // True only while every buffer of the last InitIPU was allocated at the
     // sizes it asked for; frames are refused otherwise.
     bool m_buffersReady = false;
+    // True when the prepared model's tensors do not fit the buffers: the
+    // record stays for VidraDestroy to release, but no frame runs it.
+    bool m_modelRefused = false;
 };
 
 }  // namespace ipu

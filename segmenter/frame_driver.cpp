@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "common/bounded_copy.h"
@@ -25,6 +26,19 @@ constexpr float kChanged = 0.0f;
 namespace ipu {
 
 int32_t ClassIPUPlus::FrameProcess(const uint8_t* frame, uint8_t* mask) {
+    try {
+        return ProcessOneFrame(frame, mask);
+    } catch (...) {
+        // A temporary could not be allocated. The stored thumbnail may belong
+        // to a frame whose mask was never made: clear it, so the next frame
+        // cannot count as unchanged and repeat an older mask.
+        if (m_keyframe8x != nullptr)
+            std::memset(m_keyframe8x, 0, static_cast<size_t>(m_keyframeWidth) * m_keyframeHeight);
+        throw;
+    }
+}
+
+int32_t ClassIPUPlus::ProcessOneFrame(const uint8_t* frame, uint8_t* mask) {
     if (m_nnxModel == nullptr) {
         LogPrintf("Model is nullptr");
         return -1;
@@ -50,7 +64,8 @@ int32_t ClassIPUPlus::FrameProcess(const uint8_t* frame, uint8_t* mask) {
     }
 
     const uint64_t n = static_cast<uint64_t>(m_keyframeWidth) * m_keyframeHeight;
-    uint8_t* current = new uint8_t[n]();
+    std::unique_ptr<uint8_t[]> thumbnail(new uint8_t[n]());
+    uint8_t* current = thumbnail.get();
     const ResizeGeometry toThumb{m_params.inputWidth, m_params.inputHeight, m_keyframeWidth,
                                  m_keyframeHeight};
     ResizeUcharMask(m_lumaImage, current, &toThumb);
@@ -81,13 +96,14 @@ int32_t ClassIPUPlus::FrameProcess(const uint8_t* frame, uint8_t* mask) {
         else
             LogPrintf("save keyframe8x succeeded.");
     }
-    delete[] current;
+    thumbnail.reset();
 
     const bool skipped = changeScore > kSkipThreshold;
     if (!skipped) {
         LogPrintf("NNXRun start.\n");
         // A failed run leaves the output as it was; post-processing goes on.
-        NNXRun(m_nnxModel, m_inputTensor, m_outputTensor);
+        // A refused model is never run: it would read or write past the buffers.
+        if (!m_modelRefused) NNXRun(m_nnxModel, m_inputTensor, m_outputTensor);
     }
     if (PostProcess(m_outputTensor, mask, skipped) != 0) {
         LogPrintf("RunModel:postprocess error\n");

@@ -29,17 +29,20 @@ SegParams Named(SegParams p, const char* name) {
     return p;
 }
 
-// A host may put any non-zero byte in a flag; read the byte itself so that
-// every such value counts as true.
-bool FlagByte(const bool& flag) {
-    unsigned char byte;
-    std::memcpy(&byte, &flag, 1);
-    return byte != 0;
-}
-
 // Largest element count of any buffer; every product below must stay a
 // positive 32-bit signed value.
 constexpr int64_t kMaxCount = INT32_MAX;
+
+// Bytes of every buffer InitIPU sizes from the record (the element counts
+// already fit 32 bits): smoothing history, post-processing planes, network
+// output, working mask, blur plane of a one-plane network, network input,
+// luminance image, thumbnail and resized frame.
+int64_t ParamsBufferBytes(const SegParams& p) {
+    const int64_t mask = int64_t{p.maskWidth} * p.maskHeight;
+    const int64_t floats = 3 * mask + 2 * p.outputChannels * mask + (p.outputChannels == 1 ? mask : 0) +
+                           int64_t{kNetInputChannels} * kNetInputWidth * kNetInputHeight;
+    return floats * 4 + mask + int64_t{kNetInputWidth} * kNetInputHeight * 5 + 36 * 20;
+}
 
 }  // namespace
 
@@ -52,6 +55,12 @@ const SegParams kSegParams640x480 =
 
 SegParams DefaultSegParams() { return MakeParams(2, 144, 80, 288, 160); }
 
+bool FlagSet(const bool& flag) {
+    unsigned char byte;
+    std::memcpy(&byte, &flag, 1);
+    return byte != 0;
+}
+
 void CopySegParams(SegParams& to, const SegParams& from) {
     to.inputChannels = from.inputChannels;
     to.inputWidth = from.inputWidth;
@@ -61,10 +70,10 @@ void CopySegParams(SegParams& to, const SegParams& from) {
     to.outputHeight = from.outputHeight;
     to.maskWidth = from.maskWidth;
     to.maskHeight = from.maskHeight;
-    to.ConnectedComponentLabeling = FlagByte(from.ConnectedComponentLabeling);
-    to.MaskBlur = FlagByte(from.MaskBlur);
-    to.MultiFrameSmooth = FlagByte(from.MultiFrameSmooth);
-    to.needSigmoid = FlagByte(from.needSigmoid);
+    to.ConnectedComponentLabeling = FlagSet(from.ConnectedComponentLabeling);
+    to.MaskBlur = FlagSet(from.MaskBlur);
+    to.MultiFrameSmooth = FlagSet(from.MultiFrameSmooth);
+    to.needSigmoid = FlagSet(from.needSigmoid);
     to.runModelType = from.runModelType;
     // The host's text need not be terminated within the array.
     std::size_t length = 0;
@@ -86,7 +95,9 @@ const char* SegParamsProblem(const SegParams& p) {
     if (maskPixels * 3 > kMaxCount || maskPixels * p.outputChannels > kMaxCount)
         return "the mask geometry is too large";
     if (outputPixels > maskPixels) return "an output plane must not be larger than the mask";
-    if (p.ConnectedComponentLabeling &&
+    if (ParamsBufferBytes(p) > kMaxParamsBufferBytes) return "the buffers would exceed 1 GiB";
+    if (p.runModelType < 0 || p.runModelType > kMaxRunModelType) return "runModelType must be 0 to 64";
+    if (FlagSet(p.ConnectedComponentLabeling) &&
         (p.maskWidth != kComponentPlaneWidth || p.maskHeight != kComponentPlaneHeight))
         return "ConnectedComponentLabeling needs a 288 x 160 mask";
     return nullptr;

@@ -12,6 +12,14 @@ constexpr int kNetInputWidth = 288;
 constexpr int kNetInputHeight = 160;
 constexpr int kNetInputChannels = 3;
 
+// Largest runModelType (engine threads): the engine refuses more.
+constexpr int kMaxRunModelType = 64;
+
+// Largest total of the buffers a parameter record sizes (mask planes, the
+// smoothing history, the network input and output); the frame-sized last mask
+// comes on top, at most 512 MiB by the frame size check.
+constexpr long long kMaxParamsBufferBytes = 1LL << 30;
+
 // Size of the connected-component filter's fixed label plane.
 constexpr int kComponentPlaneWidth = 288;
 constexpr int kComponentPlaneHeight = 160;
@@ -19,6 +27,10 @@ constexpr int kComponentPlaneHeight = 160;
 // The parameter record with the constructor's defaults: kSegParams144x80
 // without a model name (the folder is then searched).
 SegParams DefaultSegParams();
+
+// True when the flag's byte is non-zero. A host may put any byte in a flag;
+// reading it as a bool would be undefined for values other than 0 and 1.
+bool FlagSet(const bool& flag);
 
 // Copies fields one by one and the model name up to its first NUL (at most
 // capacity - 1 characters, always terminated).

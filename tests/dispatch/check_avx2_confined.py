@@ -26,6 +26,9 @@ INSTRUCTION = re.compile(r"^\s*[0-9a-f]+:\t([0-9a-f ]+)\t(.*)$")
 SKIPPED_PREFIXES = {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x67}
 VEX_OR_EVEX = {0xC4, 0xC5, 0x62}  # in 64-bit mode these always start VEX/EVEX
 WIDE_REGISTER = re.compile(r"%[yz]mm\d")
+# Pointer tables that mingw's linker places among the code: their bytes are
+# addresses, not instructions, and may decode as anything.
+DATA_IN_CODE = re.compile(r"^(\.ctors|\.dtors|__CTOR_LIST__|__DTOR_LIST__)")
 
 
 def strip_nested(text, open_char, close_char):
@@ -51,6 +54,8 @@ def is_avx2_kernel(function):
 
 
 def uses_avx(hex_bytes, text):
+    if text.startswith("(bad)"):  # data bytes inside code, not an instruction
+        return False
     if WIDE_REGISTER.search(text):
         return True
     for token in hex_bytes.split():
@@ -75,6 +80,8 @@ def scan(objdump, library):
             continue
         m = INSTRUCTION.match(line)
         if not m or not uses_avx(m.group(1), m.group(2)):
+            continue
+        if function is not None and DATA_IN_CODE.match(function):
             continue
         if function is not None and is_avx2_kernel(function):
             allowed.add(function)

@@ -65,6 +65,30 @@ def formats():  # v = 2x + 1 delivered in formats 1, 2, 5 and 7 (6 channels)
     return model(nodes, [tensor("x", F32, [n, c, h, w])], outs, inits, meta)
 
 
+def padded(x_type):  # y = 2x + 1 as float32, both NHWC4 with 6 channels (storage 8)
+    shape, meta = [1, 4, 5, 8], {"tesk.format.x": 2, "tesk.channels.x": 6, "tesk.format.y": 2, "tesk.channels.y": 6}
+    nodes = [node("Cast", ["x"], "xf", to=F32), node("Mul", ["xf", "two"], "t"), node("Add", ["t", "one"], "y")]
+    return model(nodes, [tensor("x", x_type, shape)], [tensor("y", F32, shape)],
+                 {"two": np.float32(2), "one": np.float32(1)}, meta)
+
+
+def segmenter_input(fmt):  # a 288x160 three-channel input in layout fmt, 1x2x80x144 planar output
+    shapes = {1: [1, 160, 288, 3], 2: [1, 160, 288, 4], 7: [1, 3, 288, 160]}
+    to_planar = {1: [0, 3, 1, 2], 2: [0, 3, 1, 2], 7: [0, 1, 3, 2]}
+    meta = {"tesk.format.x": fmt}
+    if fmt == 2:
+        meta["tesk.channels.x"] = 3
+    nodes = [node("Transpose", ["x"], "p", perm=to_planar[fmt]),
+             node("Slice", ["p", "starts", "ends", "axes"], "s"),
+             node("MaxPool", ["s"], "y", kernel_shape=[2, 2], strides=[2, 2])]
+    inits = {"starts": np.array([0], np.int64), "ends": np.array([2], np.int64), "axes": np.array([1], np.int64)}
+    return model(nodes, [tensor("x", F32, shapes[fmt])], [tensor("y", F32, [1, 2, 80, 144])], inits, meta)
+
+
+def identity(shape):  # y = x, for outputs of a given size
+    return model([node("Identity", ["x"], "y")], [tensor("x", F32, shape)], [tensor("y", F32, shape)])
+
+
 def cast(x_type, y_type):  # y = x
     return model([node("Cast", ["x"], "y", to=y_type)],
                  [tensor("x", x_type, [1, 3, 4, 4])], [tensor("y", y_type, [1, 3, 4, 4])])
@@ -81,6 +105,13 @@ def build_all():
         "half_in.tesk": cast(T.FLOAT16, F32),
         "ints.tesk": ints(),
         "formats.tesk": formats(),
+        "padded_in.tesk": padded(F32),
+        "half_padded_in.tesk": padded(T.FLOAT16),
+        "seg_interleaved_in.tesk": segmenter_input(1),
+        "seg_padded_in.tesk": segmenter_input(2),
+        "seg_transposed_in.tesk": segmenter_input(7),
+        "big_output.tesk": identity([1, 1, 8192, 6144]),  # 192 MiB of output storage
+        "bad_huge_output.tesk": identity([1, 1, 16384, 16384]),  # 1 GiB: beyond the engine's bound
         "bad_rank5.tesk": affine((1, 1, 3, 4, 4)),
         "bad_dynamic.tesk": affine(("N", 3, 4, 4)),
         "bad_int64.tesk": cast(F32, T.INT64),

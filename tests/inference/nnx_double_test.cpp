@@ -92,9 +92,10 @@ TEST_F(NnxDouble, PrepareHandsTheRecordOverAndStopsOnWhatTheEngineLeavesZero) {
 TEST_F(NnxDouble, RunCopiesAnOutputOnlyIntoABufferThatHoldsIt) {
     Prepare();
     Bytes out(92161, 0xee);  // 1 x 2 x 80 x 144 floats are 92,160 bytes
-    EXPECT_EQ(-1, NNXRunPlus(&model, {{in.data(), 0}}, {{out.data(), 92159}}));
+    const std::uint64_t inBytes = in.size() * 4;
+    EXPECT_EQ(-1, NNXRunPlus(&model, {{in.data(), inBytes}}, {{out.data(), 92159}}));
     for (unsigned char c : out) ASSERT_EQ(0xee, c) << "a refused output was written";
-    EXPECT_EQ(0, NNXRunPlus(&model, {{in.data(), 0}}, {{out.data(), 92160}}));
+    EXPECT_EQ(0, NNXRunPlus(&model, {{in.data(), inBytes}}, {{out.data(), 92160}}));
     EXPECT_EQ(0, std::memcmp(out.data(), s->storage[0], 92160));
     EXPECT_EQ(0xee, out[92160]);
     EXPECT_EQ((Strings{"RunModelWithType", "GetOutputDataFromResultHandle", "RunModelWithType",
@@ -120,16 +121,18 @@ TEST_F(NnxDouble, HalvesAndOtherLayoutsAreConvertedToPlanarOthersCopied) {
     Bytes c(48);
     const std::size_t sizes[] = {48 * 4, 30 * 4, 60, 18};
     std::vector<Bytes> outs(4);
-    auto run = [&](int shortOne) {  // fresh buffers, one of them a byte short
+    // Inputs hold what the engine reads: the float16 one as float32.
+    auto run = [&](int shortOne, std::uint64_t shortInput = 0) {  // one output a byte short
         std::vector<NnxBuffer> list;
         for (int k = 0; k < 4; ++k) {
             outs[k].assign(sizes[k] + 1, 0xee);
             list.push_back({outs[k].data(), sizes[k] - (k == shortOne)});
         }
-        return NNXRunPlus(&model, {{a.data(), 0}, {b.data(), 0}, {c.data(), 0}}, list);
+        return NNXRunPlus(&model, {{a.data(), 48 * 4 - shortInput}, {b.data(), 16 * 4}, {c.data(), 48}}, list);
     };
     EXPECT_EQ(-1, NNXRun(&model, a.data(), big.data())) << "four outputs";
-    EXPECT_EQ(-1, NNXRunPlus(&model, {{a.data(), 0}}, {{big.data(), 92160}}));
+    EXPECT_EQ(-1, NNXRunPlus(&model, {{a.data(), 48 * 4}}, {{big.data(), 92160}}));
+    EXPECT_EQ(-1, run(-1, 2)) << "an input buffer too small for a float16 input fed as float32";
     EXPECT_EQ(0, s->callCount) << "the engine ran";
     ASSERT_EQ(0, run(-1));
     EXPECT_TRUE(s->runTypes[0] == 0 && s->runTypes[1] == 0 && s->runTypes[2] == 4);

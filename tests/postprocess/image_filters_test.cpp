@@ -31,8 +31,9 @@ float FromBits(uint32_t u) {
     return f;
 }
 
+// An empty vector may hold a null pointer, which memcmp must not be given.
 bool SameBits(const Floats& a, const Floats& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 }  // namespace

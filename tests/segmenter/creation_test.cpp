@@ -57,6 +57,16 @@ TEST(Creation, RefusesBadArgumentsWithoutChangingTheSegmenter) {
     SegParams huge = kSegParams144x80;
     huge.maskWidth = 40000;
     huge.maskHeight = 40000;
+    // Every count fits 32 bits, but the buffers would take about 2 GiB.
+    SegParams heavy = kSegParams144x80;
+    heavy.maskWidth = 8192;
+    heavy.maskHeight = 8192;
+    SegParams threads = kSegParams144x80;
+    threads.runModelType = 2000;
+    // A flag byte of 2 is true, whatever the compiler makes of such a bool.
+    SegParams cclTwo = kSegParams640x480;
+    const unsigned char two = 2;
+    std::memcpy(&cclTwo.ConnectedComponentLabeling, &two, 1);
     const std::string folder = EmptyFolder();
     const Case cases[] = {
         {"input size", wide, 320, folder.c_str(),
@@ -65,6 +75,12 @@ TEST(Creation, RefusesBadArgumentsWithoutChangingTheSegmenter) {
          "VidraCreateWithPathPlus: model parameter refused: an output plane must not be larger than the mask\n"},
         {"component filter size", ccl, 320, folder.c_str(),
          "VidraCreateWithPathPlus: model parameter refused: ConnectedComponentLabeling needs a 288 x 160 mask\n"},
+        {"component filter size, flag byte 2", cclTwo, 320, folder.c_str(),
+         "VidraCreateWithPathPlus: model parameter refused: ConnectedComponentLabeling needs a 288 x 160 mask\n"},
+        {"creation bytes", heavy, 320, folder.c_str(),
+         "VidraCreateWithPathPlus: model parameter refused: the buffers would exceed 1 GiB\n"},
+        {"thread count", threads, 320, folder.c_str(),
+         "VidraCreateWithPathPlus: model parameter refused: runModelType must be 0 to 64\n"},
         {"mask overflow", huge, 320, folder.c_str(),
          "VidraCreateWithPathPlus: model parameter refused: the mask geometry is too large\n"},
         {"frame overflow", kSegParams144x80, 65536, folder.c_str(),

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -115,7 +116,7 @@ TEST(ModelLocation, SearchFindsModelFilesInTheFolderAndInTeskSubfolders) {
         EXPECT_EQ(log.Text(), "model file name: M.TESK.\n");
         EXPECT_EQ(path, scratch.Backslashed() + "\\M.TESK");
     }
-    // Two files: whichever the directory search meets first, never sorted.
+    // Two files: whichever the directory search meets first (in name order).
     scratch.Touch("b.tesk");
     scratch.Touch("a.tesk");
     std::vector<std::string> found;
@@ -128,6 +129,47 @@ TEST(ModelLocation, SearchFindsModelFilesInTheFolderAndInTeskSubfolders) {
     g_model.BuildModelPath(scratch.Backslashed(), ".tesk", path);
     log.Text();
     EXPECT_EQ(path, scratch.Backslashed() + "\\" + found.front().substr(found.front().rfind('\\') + 1));
+}
+
+// Both targets take the entries of a folder in name order, letter case
+// ignored and compared as upper case (as NTFS orders them), so an empty model
+// name picks the same file everywhere.
+TEST(ModelLocation, SearchTakesEntriesInCaseInsensitiveNameOrder) {
+    SetModelName("");
+    ScratchFolder scratch("vidra_locator_order");
+    const std::vector<std::string> created = {"m.tesk", "B.tesk", "_u.tesk", "a2.tesk", "Zz.tesk", "c.tesk",
+                                              "A1.tesk", "x.tesk", "b1.tesk", "K.TESK", "j.tesk", "0.tesk"};
+    for (const std::string& name : created) scratch.Touch(name);
+    std::vector<std::string> found;
+    g_model.ScanModelFiles(scratch.Backslashed(), ".tesk", found);
+    std::vector<std::string> names;
+    for (const std::string& entry : found) names.push_back(entry.substr(entry.rfind('\\') + 1));
+    const std::vector<std::string> expected = {"0.tesk", "A1.tesk", "a2.tesk", "B.tesk", "b1.tesk", "c.tesk",
+                                               "j.tesk", "K.TESK",  "m.tesk",  "x.tesk", "Zz.tesk", "_u.tesk"};
+    EXPECT_EQ(names, expected);
+}
+
+// Links that lead back up, and chains of model-named folders deeper than the
+// search goes, end the search instead of looping or recursing without end.
+TEST(ModelLocation, SearchVisitsEachFolderOnceAndStopsAtItsDepth) {
+    SetModelName("");
+    ScratchFolder scratch("vidra_locator_loops");
+    scratch.Touch("m.tesk");
+    std::string deep;
+    for (int level = 0; level < 24; ++level) deep += "d.tesk/";
+    scratch.Touch(deep + "too_deep.tesk");
+    scratch.Touch("d.tesk/d.tesk/shallow.tesk");
+    std::error_code error;
+    const fs::path root = fs::temp_directory_path() / "vidra_locator_loops";
+    fs::create_directory_symlink(root, root / "up.tesk", error);
+    if (!error) fs::create_directory_symlink(root / "d.tesk", root / "d.tesk" / "d.tesk" / "back.tesk", error);
+    std::vector<std::string> found;
+    g_model.ScanModelFiles(scratch.Backslashed(), ".tesk", found);
+    std::vector<std::string> names;
+    for (const std::string& entry : found) names.push_back(entry.substr(entry.rfind('\\') + 1));
+    EXPECT_EQ(names, (std::vector<std::string>{"shallow.tesk", "m.tesk"}));
+    // Where links cannot be made (Wine), only the depth limit was tried.
+    if (error) std::fprintf(stderr, "no symbolic links here: %s\n", error.message().c_str());
 }
 
 TEST(ModelLocation, LoadModelStatuses) {

@@ -1,0 +1,98 @@
+// Every allocation of a creation and of a frame made to fail in turn: the
+// exported call must return -1 with a log line, never let the exception reach
+// the host, and leave a segmenter that works once memory is back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "failing_allocator.h"
+#include "segmenter_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The allocations to fail, counted from the start of the call: each of the
+// first ones, then a few deep into the region filter's queue.
+std::vector<long> FailurePoints() {
+    std::vector<long> points;
+    for (long n = 0; n < 40; ++n) points.push_back(n);
+    for (long n : {100L, 1000L, 20000L, 45000L, 10000000L}) points.push_back(n);
+    return points;
+}
+
+struct Outcome {
+    int status;
+    bool injected;
+    std::string log;
+};
+
+Outcome CallFailingAfter(long allowed, const std::function<int()>& call) {
+    LogCapture log;
+    FailAllocationAfter(allowed);
+    const int status = call();
+    const bool injected = StopFailingAllocations();
+    return {status, injected, log.Text()};
+}
+
+TEST(OutOfMemory, CreationAndFramesFailWithMinusOneAndALogLine) {
+    // A folder searched for the model (empty name): the search's strings and
+    // lists, then a preparation that fails because the name found lies in a
+    // subfolder.
+    const fs::path folder = fs::temp_directory_path() / "vidra_out_of_memory";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "sub.tesk");
+    std::ofstream(folder / "sub.tesk" / "m.tesk") << "x";
+    std::ofstream(folder / "readme.txt") << "x";
+    const std::string path = folder.string();
+    SegParams params = kSegParams144x80;
+    params.modelName[0] = '\0';
+    params.ConnectedComponentLabeling = true;  // the region filter queues every pixel of an empty output
+    const std::vector<uint8_t> frame(64 * 48 * 3, 90);
+    std::vector<uint8_t> mask(64 * 48);
+
+    struct Case {
+        const char* what;
+        std::function<int()> call;
+        int statusWithMemory;
+    };
+    const Case cases[] = {
+        {"creation", [&] { return VidraCreateWithPathPlus(64, 48, 1, path.c_str(), &params); }, -1},
+        {"frame", [&] {
+             g_model.m_frameCounter = 9;  // the next frame is a forced keyframe: the network path
+             return VidraFrameProcess(nullptr, frame.data(), mask.data());
+         }, 0},
+    };
+    for (const Case& c : cases) {
+        bool completed = false;
+        for (long n : FailurePoints()) {
+            const Outcome outcome = CallFailingAfter(n, c.call);
+            if (!outcome.injected) {
+                EXPECT_EQ(outcome.status, c.statusWithMemory) << c.what << " " << outcome.log;
+                completed = true;
+                break;
+            }
+            // Either the call fails with -1 and says why, or a part that may
+            // fail without failing the call absorbed it (a refused network
+            // run leaves the output as it was).
+            const bool logged = outcome.log.find("out of memory") != std::string::npos ||
+                                outcome.log.find("init memoery error") != std::string::npos;
+            const bool failed = outcome.status == -1 && logged;
+            EXPECT_TRUE(failed || outcome.status == c.statusWithMemory)
+                << c.what << " failing allocation " << n << ": " << outcome.status << " " << outcome.log;
+            // With memory back, the same call works as before.
+            const Outcome retry = CallFailingAfter(-1, c.call);
+            EXPECT_EQ(retry.status, c.statusWithMemory) << c.what << " after failing allocation " << n;
+        }
+        EXPECT_TRUE(completed) << c.what << " needs more allocations than the test fails";
+    }
+    DestroyQuietly();
+    fs::remove_all(folder);
+}
+
+}  // namespace
