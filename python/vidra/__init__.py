@@ -1,10 +1,24 @@
-"""vidra: person/background segmentation of video frames on the CPU.
+"""vidra: person/background segmentation of video frames, from numpy.
 
-A thin ctypes layer over the library's segmenter instances; needs numpy and
-the built library (VIDRA_LIBRARY names it when it is not found by itself).
-"""
-from ._native import LOG_DEBUG, LOG_ERROR, LOG_INFO, LOG_WARNING
-from .segmenter import Segmenter, VidraError
+    import vidra
+    with vidra.Segmenter(1280, 720) as segmenter:
+        mask = segmenter(frame)                       # (720, 1280) uint8
+        out = vidra.composite(frame, mask, (0, 177, 64))
+
+A thin ctypes layer over the C library: no build step, numpy arrays are
+passed without copies. The library is found through VIDRA_LIBRARY, the
+source tree's build/linux/bin, or the system loader (see library())."""
+from ._library import default_model_dir, library, library_path
+from ._types import SegParams
 from .compositing import composite, refine_mask
+from .errors import VidraError
+from .segmenter import Segmenter
 
-__all__ = ["Segmenter", "VidraError", "composite", "refine_mask", "LOG_DEBUG", "LOG_INFO", "LOG_WARNING", "LOG_ERROR"]
+
+def version():
+    """The library's version string, e.g. '0.1.0'."""
+    return library().VidraGetVersionString().decode()
+
+
+__all__ = ["Segmenter", "composite", "refine_mask", "VidraError", "SegParams",
+           "default_model_dir", "library", "library_path", "version"]
