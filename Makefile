@@ -14,7 +14,7 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
 BENCH_APT_PACKAGES := libopencv-dev
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows demo speed bench clean \
+.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
   install install-windows
 .PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
@@ -52,7 +52,7 @@ build-windows: models
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: test-linux test-windows fuzz-short
+test: test-linux test-windows test-tsan fuzz-short
 
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)
@@ -61,6 +61,17 @@ test-linux: build-linux
 test-windows: build-windows
 	@cmake/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 	ctest --preset windows -j $(JOBS)
+
+# The threaded instance test again, built with ThreadSanitizer in a tree of
+# its own; any report fails the step.
+TSAN_FLAGS := -fsanitize=thread -g
+test-tsan: models
+	cmake -S . -B build/linux-tsan -DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS=$(TSAN_FLAGS)" \
+	  "-DCMAKE_CXX_FLAGS=$(TSAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
+	cmake --build build/linux-tsan --target test_instances_threads -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/instances/tsan.supp" \
+	  build/linux-tsan/bin/test_instances_threads
 
 # Installs include/, lib/, bin/, share/vidra/models, the CMake package and
 # vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
@@ -126,6 +137,7 @@ bench: bench-deps build-linux
 	build/linux/bin/bench_image_routines
 	build/linux/bin/bench_mask_resize
 	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
+	build/linux/bin/bench_instances
 	bench/compare_reference.sh
 
 clean:

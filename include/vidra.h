@@ -345,6 +345,113 @@ VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const VidraMask* mask
                                   const VidraRefineOptions* options, VidraMask* output,
                                   void* scratch, size_t scratchBytes);
 
+/* ==== Segmenter instances ===================================================
+ *
+ * Any number of independent segmenters beside the global one. Each instance
+ * owns its model context, buffers and temporal state (keyframe, smoothing);
+ * nothing is shared with the global functions above or with other instances,
+ * so two instances may process frames on two threads at the same time. An
+ * instance never writes to standard output: its diagnostics go to the log
+ * callback of its options, or nowhere.
+ *
+ * Thread rules: one instance is used by one thread at a time (any thread;
+ * the host serialises the calls on it). Different instances need no
+ * coordination. The log callback runs on the thread of the call that logs,
+ * before that call returns.
+ *
+ *     VidraSegmenterOptions options;
+ *     VidraSegmenterOptionsInit(&options);
+ *     options.width = 1280; options.height = 720;
+ *     options.modelPath = "/usr/share/vidra/models";
+ *     VidraSegmenter* segmenter = NULL;
+ *     int32_t status = VidraSegmenterCreate(&options, &segmenter);
+ *     if (status != VIDRA_STATUS_OK) fail(VidraStatusString(status));
+ *     // per frame: any VidraPixelFormat in, one byte per pixel out
+ *     status = VidraSegmenterProcess(segmenter, &frame, &mask);
+ *     VidraSegmenterDestroy(segmenter);
+ */
+
+typedef struct VidraSegmenter VidraSegmenter;
+
+/* Log levels of the instance callback. */
+typedef enum VidraLogLevel {
+    VIDRA_LOG_DEBUG = 0,   /* the segmenter's per-frame trace (the global API's log lines) */
+    VIDRA_LOG_INFO = 1,    /* an instance was created */
+    VIDRA_LOG_WARNING = 2,
+    VIDRA_LOG_ERROR = 3    /* why a call failed */
+} VidraLogLevel;
+
+/* One message, without line end. message is valid during the call only. */
+typedef void (*VidraLogCallback)(void* user, int32_t level, const char* message);
+
+/* Options of VidraSegmenterCreate. Fill with VidraSegmenterOptionsInit, then
+ * set what differs. Later versions only append fields; structSize tells the
+ * library which fields the host knows. */
+typedef struct VidraSegmenterOptions {
+    uint32_t structSize;         /* sizeof(VidraSegmenterOptions) */
+    int32_t width;               /* frame size in pixels, at least 2 x 2; fixed for the instance */
+    int32_t height;
+    const char* modelPath;       /* a model folder (searched as by the global create
+                                    functions) or a model file; either separator */
+    const SegParams* params;     /* NULL = kSegParams144x80; copied at creation */
+    int32_t engineThreads;       /* 0 = params->runModelType (0: the calling thread only);
+                                    N > 0 = N inference threads */
+    int32_t logLevel;            /* least VidraLogLevel passed to logCallback (default ERROR) */
+    VidraLogCallback logCallback;/* NULL = no logging at all (default) */
+    void* logUser;               /* handed to logCallback unchanged */
+} VidraSegmenterOptions;
+
+/* Fills options with the defaults: structSize set, every other field zero or
+ * NULL, logLevel VIDRA_LOG_ERROR. Null options: does nothing. Thread-safe. */
+VIDRA_API void VidraSegmenterOptionsInit(VidraSegmenterOptions* options);
+
+/* Creates an instance: copies the options and parameters, allocates every
+ * buffer, builds the resize tables for the frame size and prepares the model.
+ * All or nothing: on success *out receives the new instance, owned by the
+ * caller until VidraSegmenterDestroy; on failure *out is set to NULL, nothing
+ * is left allocated, nothing else changes (the global segmenter in
+ * particular), and the reason goes to the callback at VIDRA_LOG_ERROR.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (options, out or modelPath),
+ * BAD_STRUCT_SIZE (structSize unknown, or a newer version's fields not zero),
+ * BAD_DIMENSIONS (frame size), BAD_OPTION (params refused, engineThreads or
+ * logLevel out of range), MODEL_NOT_FOUND, MODEL_UNUSABLE, NO_MEMORY or
+ * INTERNAL_ERROR. Thread-safe: instances may be created on several threads at
+ * once. */
+VIDRA_API int32_t VidraSegmenterCreate(const VidraSegmenterOptions* options,
+                                       VidraSegmenter** out);
+
+/* Segments one frame into mask. frame: the instance's width and height, any
+ * VidraPixelFormat, read only during the call (NV12 and I420 are converted
+ * with the integer BT.601 limited-range formula, each chroma sample serving
+ * its 2 x 2 luma block). mask: same width and height, its own stride (may be
+ * negative), written completely. The result for an RGB24 frame is the same,
+ * byte for byte, as VidraFrameProcess gives for the same frames after a
+ * VidraCreateWithPathPlus with the same parameters; BGR and 4-byte formats
+ * give the same mask as RGB24 with the same colours. The state carried to the
+ * next frame (keyframe, last mask, smoothing) changes only on success.
+ * Returns VIDRA_STATUS_OK, or NULL_ARGUMENT (segmenter, frame, mask, a plane
+ * or mask data), BAD_DIMENSIONS (not the instance's frame size: create a new
+ * instance for another size), UNSUPPORTED_FORMAT, BAD_STRIDE, NO_MEMORY or
+ * INTERNAL_ERROR; on failure the mask may be partly written. Not thread-safe
+ * for one instance (see the thread rules). */
+VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraImage* frame,
+                                        const VidraMask* mask);
+
+/* Clears the temporal state for a scene change: the next frame runs the
+ * network and the instance then behaves exactly as a new one with the same
+ * options. Returns VIDRA_STATUS_OK or NULL_ARGUMENT. Not thread-safe for one
+ * instance. */
+VIDRA_API int32_t VidraSegmenterReset(VidraSegmenter* segmenter);
+
+/* Releases the instance and everything it owns; NULL is ignored. The handle
+ * is invalid afterwards. Instances may be destroyed in any order, on any
+ * thread, but not while another call uses the same instance. */
+VIDRA_API void VidraSegmenterDestroy(VidraSegmenter* segmenter);
+
+/* A short English name of a status code, e.g. "model not found"; never NULL
+ * (unknown codes give "unknown status"). The text is static. Thread-safe. */
+VIDRA_API const char* VidraStatusString(int32_t status);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

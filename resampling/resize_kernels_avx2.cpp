@@ -308,10 +308,26 @@ int32_t FloatRow(const float* src0, const float* src1, float ay, float oneMinusA
         const __m256i xi = _mm256_min_epi32(_mm256_cvttps_epi32(fx), vmax);
         const __m256 ax = _mm256_sub_ps(fx, _mm256_cvtepi32_ps(xi));
         const __m256 ox = _mm256_sub_ps(one, ax);
-        const __m256 p00 = _mm256_i32gather_ps(src0, xi, 4);
-        const __m256 p10 = _mm256_i32gather_ps(s0next, xi, 4);
-        const __m256 p01 = _mm256_i32gather_ps(src1, xi, 4);
-        const __m256 p11 = _mm256_i32gather_ps(s1next, xi, 4);
+        // Where the eight columns' samples lie within eight floats of the
+        // row (an enlargement), two loads and permutes replace the gathers.
+        const int32_t first = _mm256_cvtsi256_si32(xi);
+        const int32_t last = _mm256_extract_epi32(xi, 7);
+        __m256 p00, p10, p01, p11;
+        if (last + next - first <= 7 && first + 7 <= maxIndex + next) {
+            const __m256i at = _mm256_sub_epi32(xi, _mm256_set1_epi32(first));
+            const __m256i atNext = _mm256_add_epi32(at, _mm256_set1_epi32(next));
+            const __m256 r0 = _mm256_loadu_ps(src0 + first);
+            const __m256 r1 = _mm256_loadu_ps(src1 + first);
+            p00 = _mm256_permutevar8x32_ps(r0, at);
+            p10 = _mm256_permutevar8x32_ps(r0, atNext);
+            p01 = _mm256_permutevar8x32_ps(r1, at);
+            p11 = _mm256_permutevar8x32_ps(r1, atNext);
+        } else {
+            p00 = _mm256_i32gather_ps(src0, xi, 4);
+            p10 = _mm256_i32gather_ps(s0next, xi, 4);
+            p01 = _mm256_i32gather_ps(src1, xi, 4);
+            p11 = _mm256_i32gather_ps(s1next, xi, 4);
+        }
         __m256 v = _mm256_mul_ps(_mm256_mul_ps(ax, p10), oy);
         v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(ox, p00), oy));
         v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(vay, p01), ox));

@@ -25,8 +25,10 @@ int32_t BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, 
 void ResizeMask(const int32_t* indices, const float* weights, int32_t dstWidth,
                 int32_t dstHeight, const uint8_t* src, int32_t srcWidth, uint8_t* dst);
 
-// Columns [0, returned count) of one destination row of ResizeFloat; the
-// caller finishes the row with FloatRowScalar. src0/src1 are the two source
+// Columns [0, returned count) of one destination row of ResizeFloat, eight
+// per step (samples by permutes of eight loaded floats where an enlargement
+// keeps them that close, else by gathers); the caller finishes the row with
+// FloatRowScalar. src0/src1 are the two source
 // rows, ay the weight of src1, oneMinusAy = 1 - ay; scale, maxIndex and next
 // as in FloatAxis.
 int32_t FloatRow(const float* src0, const float* src1, float ay, float oneMinusAy, float scale,

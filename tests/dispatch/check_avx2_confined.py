@@ -54,6 +54,8 @@ def is_avx2_kernel(function):
 
 
 def uses_avx(hex_bytes, text):
+    if text.startswith("(bad)"):  # data bytes inside code, not an instruction
+        return False
     if WIDE_REGISTER.search(text):
         return True
     for token in hex_bytes.split():

@@ -1,0 +1,178 @@
+// What the instance API adds per frame: the same frames through the global
+// functions and through an instance, for full frames (the network runs) and
+// skipped frames (the keyframe test finds no change; everything but the
+// network), and the instance's input stage for each pixel format.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+#include <random>
+#include <vector>
+
+#include "instances/segmenter_instance.h"
+
+namespace {
+
+const char* const kModelDir = VIDRA_BENCH_MODEL_DIR;
+
+// A random frame in the layout, rows packed; YUV planes one after the other.
+struct Frame {
+    Frame(int width, int height, int32_t format) {
+        const bool yuv = format == VIDRA_PIXEL_NV12 || format == VIDRA_PIXEL_I420;
+        const int bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
+        const size_t luma = static_cast<size_t>(width) * height;
+        bytes.resize(yuv ? luma + 2 * (luma / 4) : luma * bpp);
+        std::mt19937 random(7);
+        for (auto& b : bytes) b = static_cast<uint8_t>(random());
+        image.width = width;
+        image.height = height;
+        image.format = format;
+        image.planes[0] = bytes.data();
+        image.strides[0] = yuv ? width : width * bpp;
+        if (yuv) {
+            image.planes[1] = bytes.data() + luma;
+            image.strides[1] = format == VIDRA_PIXEL_NV12 ? width : width / 2;
+            image.planes[2] = format == VIDRA_PIXEL_I420 ? bytes.data() + luma + luma / 4 : nullptr;
+            image.strides[2] = width / 2;
+        }
+    }
+    std::vector<uint8_t> bytes;
+    VidraImage image{};
+};
+
+struct Instance {
+    Instance(int width, int height) {
+        VidraSegmenterOptions options;
+        VidraSegmenterOptionsInit(&options);
+        options.width = width;
+        options.height = height;
+        options.modelPath = kModelDir;
+        if (VidraSegmenterCreate(&options, &segmenter) != VIDRA_STATUS_OK) segmenter = nullptr;
+    }
+    ~Instance() { VidraSegmenterDestroy(segmenter); }
+    VidraSegmenter* segmenter = nullptr;
+};
+
+// range: width, height, full (1) or skipped (0).
+void BM_Global(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const bool full = state.range(2) != 0;
+    const Frame frame(width, height, VIDRA_PIXEL_RGB24);
+    std::vector<uint8_t> mask(static_cast<size_t>(width) * height);
+    if (VidraCreateWithPath(width, height, VIDRA_FRAME_RGB24, kModelDir) != 0) {
+        state.SkipWithError("creation failed: run `make models` first");
+        return;
+    }
+    VidraFrameProcess(nullptr, frame.bytes.data(), mask.data());
+    for (auto _ : state) {
+        g_model.m_frameCounter = full ? 9 : 1;  // forced keyframe, or compared and unchanged
+        benchmark::DoNotOptimize(VidraFrameProcess(nullptr, frame.bytes.data(), mask.data()));
+    }
+    VidraDestroy();
+}
+
+// range: width, height, full (1) or skipped (0), pixel format.
+void BM_Instance(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const bool full = state.range(2) != 0;
+    const Frame frame(width, height, static_cast<int32_t>(state.range(3)));
+    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height);
+    const VidraMask mask{width, height, width, 0, bytes.data()};
+    Instance instance(width, height);
+    if (instance.segmenter == nullptr) {
+        state.SkipWithError("creation failed: run `make models` first");
+        return;
+    }
+    VidraSegmenterProcess(instance.segmenter, &frame.image, &mask);
+    for (auto _ : state) {
+        instance.segmenter->model->m_frameCounter = full ? 9 : 1;
+        benchmark::DoNotOptimize(VidraSegmenterProcess(instance.segmenter, &frame.image, &mask));
+    }
+}
+
+// The global path's input stage (three channel resizes) against the
+// instance's (one pass from the host's layout), each with the tensor preparation.
+void BM_InputStageGlobal(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const Frame frame(width, height, VIDRA_PIXEL_RGB24);
+    Instance instance(width, height);
+    ipu::ClassIPUPlus& m = *instance.segmenter->model;
+    const ResizeGeometry toInput{width, height, 288, 160};
+    for (auto _ : state) {
+        for (int c = 0; c < 3; ++c) m.ResizeUcharChannel(frame.bytes.data() + c, m.m_resizedFrame + c, &toInput, 3);
+        m.PreprocessRGB(m.m_resizedFrame, m.m_inputTensor, 288, 160);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_InputStageInstance(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const Frame frame(width, height, static_cast<int32_t>(state.range(2)));
+    Instance instance(width, height);
+    ipu::ClassIPUPlus& m = *instance.segmenter->model;
+    instances::FrameView view;
+    view.width = width;
+    view.height = height;
+    const instances::PixelLayout layouts[] = {instances::PixelLayout::kRgb24, instances::PixelLayout::kRgba32,
+                                              instances::PixelLayout::kBgr24, instances::PixelLayout::kBgra32,
+                                              instances::PixelLayout::kNv12, instances::PixelLayout::kI420};
+    view.layout = layouts[state.range(2) - 1];
+    for (int p = 0; p < 3; ++p) {
+        view.planes[p] = frame.image.planes[p];
+        view.strides[p] = frame.image.strides[p];
+    }
+    for (auto _ : state) {
+        if (instance.segmenter->input.Resample(view, m.m_resizedFrame) == 4)
+            m.PreprocessRGBA(m.m_resizedFrame, m.m_inputTensor, 288, 160);
+        else
+            m.PreprocessRGB(m.m_resizedFrame, m.m_inputTensor, 288, 160);
+        benchmark::ClobberMemory();
+    }
+}
+
+void Frames(benchmark::internal::Benchmark* b) {
+    for (int full : {0, 1}) {
+        b->Args({640, 480, full});
+        b->Args({1280, 720, full});
+    }
+    b->ArgNames({"w", "h", "full"})->Unit(benchmark::kMillisecond);
+}
+
+void InstanceFrames(benchmark::internal::Benchmark* b) {
+    for (int full : {0, 1})
+        for (int format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420}) {
+            b->Args({640, 480, full, format});
+            b->Args({1280, 720, full, format});
+        }
+    b->ArgNames({"w", "h", "full", "format"})->Unit(benchmark::kMillisecond);
+}
+
+void InputStages(benchmark::internal::Benchmark* b) {
+    for (int format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420}) {
+        b->Args({640, 480, format});
+        b->Args({1280, 720, format});
+    }
+    b->ArgNames({"w", "h", "format"})->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Global)->Apply(Frames);
+BENCHMARK(BM_Instance)->Apply(InstanceFrames);
+BENCHMARK(BM_InputStageGlobal)->Args({640, 480})->Args({1280, 720})->ArgNames({"w", "h"})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InputStageInstance)->Apply(InputStages);
+
+int main(int argc, char** argv) {
+    // The global functions log every frame to stdout; its cost stays in their
+    // timings (an instance without a callback formats nothing).
+    std::fflush(stdout);
+    FILE* sink = std::freopen("/dev/null", "w", stdout);
+    (void)sink;
+    benchmark::Initialize(&argc, argv);
+    benchmark::ConsoleReporter reporter;
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,23 @@
+"""The exception raised when a library call fails."""
+from ._library import library
+
+
+class VidraError(RuntimeError):
+    """A library call returned a failing status.
+
+    status: the code (a negative VidraStatus); name: its name from
+    VidraStatusString; message: why, as the library's log said it (may be
+    empty)."""
+
+    def __init__(self, status, message="", call=""):
+        self.status = status
+        self.name = library().VidraStatusString(status).decode()
+        self.message = message
+        # The library's messages already name the failing call.
+        super().__init__("%s: %s" % (self.name, message) if message
+                         else "%s: %s" % (call, self.name) if call else self.name)
+
+
+def check(status, call, message=""):
+    if status != 0:
+        raise VidraError(status, message, call)
