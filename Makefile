@@ -52,7 +52,7 @@ build-windows: models
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: test-linux test-windows test-tsan fuzz-short
+test: test-linux test-windows test-tsan test-sanitize fuzz-short
 
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)

@@ -59,8 +59,15 @@ struct Search {
 
 intptr_t StartSearch(std::unique_ptr<Search> search, FindEntry& entry) {
     if (search->entries.empty()) return -1;
-    std::stable_sort(search->entries.begin(), search->entries.end(),
-                     [](const FindEntry& a, const FindEntry& b) { return NameBefore(a.name, b.name); });
+    // A total order (names equal but for case fall back to their bytes), so a
+    // plain sort gives the same sequence every time; stable_sort's temporary
+    // buffer is also avoided, which clang's sanitizer runtime mismatches.
+    std::sort(search->entries.begin(), search->entries.end(),
+              [](const FindEntry& a, const FindEntry& b) {
+                  if (NameBefore(a.name, b.name)) return true;
+                  if (NameBefore(b.name, a.name)) return false;
+                  return a.name < b.name;
+              });
     entry = search->entries[search->next++];
     return reinterpret_cast<intptr_t>(search.release());
 }
