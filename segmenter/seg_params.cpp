@@ -91,8 +91,9 @@ const char* SegParamsProblem(const SegParams& p) {
     if (p.maskWidth < 2 || p.maskHeight < 2) return "the mask needs at least 2 x 2 pixels";
     const int64_t maskPixels = int64_t{p.maskWidth} * p.maskHeight;
     const int64_t outputPixels = int64_t{p.outputWidth} * p.outputHeight;
-    // The smoothing history holds three masks, the output buffer one mask per plane.
-    if (maskPixels * 3 > kMaxCount || maskPixels * p.outputChannels > kMaxCount)
+    // The smoothing history holds three masks, the output buffer one mask per
+    // plane. Divided rather than multiplied: sides near INT32_MAX would overflow.
+    if (maskPixels > kMaxCount / 3 || maskPixels > kMaxCount / p.outputChannels)
         return "the mask geometry is too large";
     if (outputPixels > maskPixels) return "an output plane must not be larger than the mask";
     if (ParamsBufferBytes(p) > kMaxParamsBufferBytes) return "the buffers would exceed 1 GiB";
@@ -105,6 +106,8 @@ const char* SegParamsProblem(const SegParams& p) {
 
 const char* FrameSizeProblem(int width, int height) {
     if (width < 2 || height < 2) return "frames need at least 2 x 2 pixels";
-    if (int64_t{width} * height * 4 > kMaxCount) return "the frame is too large";
+    // Compared without the factor 4 multiplied in: width * height alone fits
+    // 64 bits for any two int32 sides, times 4 it may not.
+    if (int64_t{width} * height > kMaxCount / 4) return "the frame is too large";
     return nullptr;
 }

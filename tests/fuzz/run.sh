@@ -8,7 +8,8 @@
 # model in build/models. An input that finds a fault (crash, sanitizer
 # report, leak, timeout, allocation over 512 MiB) is written to
 # tests/fuzz/corpus/<target>/, where the ordinary tests replay it, and the
-# run fails. Exit status: 0 when every target ran clean.
+# run fails. Exit status: 0 when every target ran clean. FUZZ_SEED fixes
+# libFuzzer's seed, so that the short runs of `make test` repeat their inputs.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 seconds=$1
@@ -35,8 +36,8 @@ for target in "$@"; do
     max_len=600000
   fi
   before=$(ls "$kept" | wc -l)
-  "$bin/fuzz_$target" "${dirs[@]}" -max_total_time="$seconds" -timeout=30 -malloc_limit_mb=512 \
-    -rss_limit_mb=4096 -max_len=$max_len -close_fd_mask=1 -print_final_stats=1 \
+  "$bin/fuzz_$target" "${dirs[@]}" ${FUZZ_SEED:+-seed=$FUZZ_SEED} -max_total_time="$seconds" -timeout=30 -malloc_limit_mb=512 \
+    -rss_limit_mb=4096 -report_slow_units=30 -max_len=$max_len -close_fd_mask=1 -print_final_stats=1 \
     -artifact_prefix="$kept/" >"$log" 2>&1
   rc=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
