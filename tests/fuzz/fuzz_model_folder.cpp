@@ -41,7 +41,14 @@ void Build(const std::string& root, fuzz::Reader& in) {
                 break;
             case 1: symlink((models + "/model_144x80_2ch_nosig_sim_f32.tesk").c_str(), path.c_str()); break;
             case 2: symlink((models + "/test/affine.tesk").c_str(), path.c_str()); break;
-            case 3: fuzz::WriteFile(path, in.rest(), in.rest_size() < 64 ? in.rest_size() : 64); break;
+            case 3: {
+                // Only a new name: writing through an earlier link would
+                // overwrite the real models it points at.
+                struct stat existing;
+                if (lstat(path.c_str(), &existing) != 0)
+                    fuzz::WriteFile(path, in.rest(), in.rest_size() < 64 ? in.rest_size() : 64);
+                break;
+            }
             case 4: symlink(folders[in.Pick(folders.size())].c_str(), path.c_str()); break;  // may loop
             case 5: symlink((path + ".gone").c_str(), path.c_str()); break;
             case 6: mkfifo(path.c_str(), 0600); break;
