@@ -112,7 +112,7 @@ fuzz: build-sanitize
 	tests/fuzz/run.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 fuzz-short: build-sanitize
-	FUZZ_SEED=1 tests/fuzz/run.sh $(FUZZ_SHORT_SECONDS) $(FUZZ_SHORT)
+	FUZZ_SEED=1 FUZZ_MAX_RUNS=2500 tests/fuzz/run.sh $(FUZZ_SHORT_SECONDS) $(FUZZ_SHORT)
 
 demo: build-linux
 	tools/demo.sh

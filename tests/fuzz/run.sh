@@ -9,7 +9,8 @@
 # report, leak, timeout, allocation over 512 MiB) is written to
 # tests/fuzz/corpus/<target>/, where the ordinary tests replay it, and the
 # run fails. Exit status: 0 when every target ran clean. FUZZ_SEED fixes
-# libFuzzer's seed, so that the short runs of `make test` repeat their inputs.
+# libFuzzer's seed and FUZZ_MAX_RUNS caps the runs, so that the short runs of
+# `make test` repeat the same inputs on any machine.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 seconds=$1
@@ -36,7 +37,7 @@ for target in "$@"; do
     max_len=600000
   fi
   before=$(ls "$kept" | wc -l)
-  "$bin/fuzz_$target" "${dirs[@]}" ${FUZZ_SEED:+-seed=$FUZZ_SEED} -max_total_time="$seconds" -timeout=30 -malloc_limit_mb=512 \
+  "$bin/fuzz_$target" "${dirs[@]}" ${FUZZ_SEED:+-seed=$FUZZ_SEED} ${FUZZ_MAX_RUNS:+-runs=$FUZZ_MAX_RUNS} -max_total_time="$seconds" -timeout=30 -malloc_limit_mb=512 \
     -rss_limit_mb=4096 -report_slow_units=30 -max_len=$max_len -close_fd_mask=1 -print_final_stats=1 \
     -artifact_prefix="$kept/" >"$log" 2>&1
   rc=$?
