@@ -94,7 +94,7 @@ install-windows: build-windows
 # fuzz-short, part of `make test`: FUZZ_SHORT for FUZZ_SHORT_SECONDS each.
 SANITIZE_PACKAGES := clang libclang-rt-dev
 FUZZ_TARGETS := model_file params call_sequence model_folder
-FUZZ_SHORT := model_file params model_folder
+FUZZ_SHORT := $(FUZZ_TARGETS)
 FUZZ_SECONDS ?= 300
 FUZZ_SHORT_SECONDS ?= 45
 

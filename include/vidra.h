@@ -133,7 +133,9 @@ VIDRA_API int32_t VidraCreateWithPath(int32_t width, int32_t height, int32_t fra
  * sides at least 2) of the given frame type, with the model found in the
  * folder modelPath (either separator). params is copied. Returns 0, -1 (null
  * or out-of-range params, null folder, no memory, model missing, unusable or
- * not matching params) or -2. Call VidraDestroy before creating again.
+ * not matching params) or -2. Call VidraDestroy before creating again:
+ * creating over a prepared context drops its record unreleased, and the
+ * loaded network stays allocated until the library unloads.
  *
  * Refusals of the arguments (README, "What creation refuses") change nothing.
  * Any later failure has already applied the new frame size, frame type and
