@@ -40,8 +40,8 @@ std::vector<OwnedImage> Sequence(const RgbImage& photo, int first) {
 }
 
 TEST(InstanceThreads, TwoInstancesAtOnceGiveTheirSequentialMasks) {
-    const std::vector<OwnedImage> first = Sequence(LoadPhoto("astronaut.ppm"), 0);
-    const std::vector<OwnedImage> second = Sequence(LoadPhoto("messi.ppm"), 1);
+    const std::vector<OwnedImage> first = Sequence(LoadTestFrame("astronaut.ppm"), 0);
+    const std::vector<OwnedImage> second = Sequence(LoadTestFrame("messi.ppm"), 1);
     const Masks firstAlone = SegmentAll(first);
     const Masks secondAlone = SegmentAll(second);
     ASSERT_EQ(firstAlone.size(), first.size());
