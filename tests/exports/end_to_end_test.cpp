@@ -9,8 +9,6 @@
 
 namespace {
 
-const std::string kModelDir = ModelPath();
-
 // Mean mask value over a box of the frame.
 double BoxMean(const std::vector<uint8_t>& mask, int width, int x0, int y0, int x1, int y1) {
     double sum = 0;

@@ -20,6 +20,7 @@ inline std::string ModelPath(const std::string& relative = "") {
 #endif
     return path;
 }
+inline const std::string kModelDir = ModelPath();
 
 inline RgbImage LoadTestFrame(const std::string& name) {
     RgbImage image;

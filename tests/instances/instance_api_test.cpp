@@ -35,35 +35,20 @@ RgbImage Crop(const RgbImage& photo, int width, int height) {
     return out;
 }
 
-// Distinct frames, each given twice: full runs, skipped repeats, the forced
-// keyframe of the schedule (the tenth frame) and the smoothing history all take part.
-std::vector<RgbImage> Sequence(const RgbImage& photo, int count) {
-    std::vector<RgbImage> frames;
-    for (int i = 0; i < count; ++i) frames.push_back(Variant(photo, (i / 2) * 3, (i / 2) % 3));
-    return frames;
-}
-
 // Every layout gives, frame after frame, the masks of the RGB24 frame it
-// stands for: the same picture for packed layouts; for NV12 and I420 the one
-// the library's BT.601 conversion makes of them (no chroma interpolation).
-// The first case compares with the global segmenter (its keyframe schedule
-// runs from the library's load, so it goes first), the others with an RGB24
-// instance created anew where the tested one is reset. Meanwhile other
-// instances come and go, one failing, and nothing goes to stdout.
-// Against the original photo a YUV frame differs by the colour round trip
-// (about +-2 levels per channel, and 4:2:0 chroma blurring colour at edges),
-// so its masks may differ only slightly and near edges: at most 1.5 levels on
-// average, and at most 2% of the pixels by more than 32.
+// stands for: the same picture, or for NV12 and I420 the one the library's
+// BT.601 conversion makes of them. The reference is the global segmenter
+// (first, as its keyframe schedule runs from the library's load), else an
+// RGB24 instance created anew where the tested one is reset. Calls that do
+// not fit are refused without changing the state; other instances come and
+// go; nothing goes to stdout. Against the photo itself a YUV frame differs by
+// the colour round trip (about +-2 levels, 4:2:0 chroma blurring edges), so
+// its masks may differ by at most 1.5 levels on average, and by more than 32
+// on at most 2% of the pixels.
 TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegmenterDoes) {
     const RgbImage full = LoadTestFrame("astronaut.ppm");
-    const std::string models = ModelPath();
-    struct Case {
-        int32_t format, padding;  // padding: bytes after each packed row
-        bool bottomUp;
-        int32_t maskPadding;
-        bool maskBottomUp;
-        int width, height;
-    };
+    const std::string unusable = ModelPath("test/affine.tesk");
+    struct Case { int32_t format, padding; bool bottomUp; int32_t maskPadding; bool maskBottomUp; int width, height; };
     const Case cases[] = {
         {VIDRA_PIXEL_RGB24, 0, false, 0, false, 640, 480},  {VIDRA_PIXEL_RGB24, 7, true, 0, false, 640, 480},
         {VIDRA_PIXEL_BGR24, 5, true, 3, false, 640, 480},   {VIDRA_PIXEL_RGBA32, 0, false, 0, true, 640, 480},
@@ -72,13 +57,13 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
         {VIDRA_PIXEL_NV12, 0, false, 0, true, 637, 479},    {VIDRA_PIXEL_I420, 0, false, 0, false, 637, 479},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "format " << c.format << " padding " << c.padding << (c.bottomUp ? " up" : "")
-                                        << " mask padding " << c.maskPadding << (c.maskBottomUp ? " up " : " ") << c.width
-                                        << " x " << c.height);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", format " << c.format);
         const bool yuv = c.format == VIDRA_PIXEL_NV12 || c.format == VIDRA_PIXEL_I420, global = &c == cases;
-        const std::vector<RgbImage> frames = Sequence(c.width == full.width ? full : Crop(full, c.width, c.height), 16);
+        const RgbImage photo = c.width == full.width ? full : Crop(full, c.width, c.height);
+        std::vector<RgbImage> frames;  // each twice: runs, skipped repeats, a forced keyframe (the tenth), smoothing
+        for (int i = 0; i < 16; ++i) frames.push_back(Variant(photo, (i / 2) * 3, (i / 2) % 3));
         int status = 0;
-        if (global) StdoutOf([&] { status = VidraCreateWithPath(c.width, c.height, VIDRA_FRAME_RGB24, models.c_str()); });
+        if (global) StdoutOf([&] { status = VidraCreateWithPath(c.width, c.height, VIDRA_FRAME_RGB24, kModelDir.c_str()); });
         ASSERT_EQ(status, 0);
         VidraSegmenter *instance = nullptr, *reference = nullptr, *original = nullptr;  // original: fed the photo
         std::string instanceStdout = StdoutOf([&] {
@@ -96,7 +81,28 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
             std::vector<uint8_t> expected(size_t(c.width) * c.height), fromPhoto, mask(size_t(maskStride) * c.height, 0x3C);
             uint8_t* top = mask.data() + (c.maskBottomUp ? size_t(c.height - 1) * maskStride : 0);
             const VidraMask out{c.width, c.height, c.maskBottomUp ? -maskStride : maskStride, 0, top};
+            VidraImage image;  // spoilt copies of frame.image and out
+            VidraMask bad;
+            const std::pair<std::function<void()>, int32_t> refusals[] = {
+                {[&] { image.width -= 4; }, VIDRA_STATUS_BAD_DIMENSIONS},
+                {[&] { image.strides[0] = 1; }, VIDRA_STATUS_BAD_STRIDE},
+                {[&] { image.format = 99; }, VIDRA_STATUS_UNSUPPORTED_FORMAT},
+                {[&] { image.format = VIDRA_PIXEL_I420, image.planes[2] = nullptr; }, VIDRA_STATUS_NULL_ARGUMENT},
+                {[&] { bad.height += 1; }, VIDRA_STATUS_BAD_DIMENSIONS},
+                {[&] { bad.stride = -(c.width - 1); }, VIDRA_STATUS_BAD_STRIDE},
+                {[&] { bad.data = nullptr; }, VIDRA_STATUS_NULL_ARGUMENT},
+            };
             instanceStdout += StdoutOf([&] {
+                for (const auto& r : refusals) {
+                    image = frame.image;
+                    bad = out;
+                    r.first();
+                    EXPECT_EQ(VidraSegmenterProcess(instance, &image, &bad), r.second);
+                }
+                EXPECT_EQ(VidraSegmenterProcess(nullptr, &frame.image, &out), VIDRA_STATUS_NULL_ARGUMENT);
+                EXPECT_EQ(VidraSegmenterProcess(instance, nullptr, &out), VIDRA_STATUS_NULL_ARGUMENT);
+                EXPECT_EQ(VidraSegmenterProcess(instance, &frame.image, nullptr), VIDRA_STATUS_NULL_ARGUMENT);
+                EXPECT_EQ(VidraSegmenterReset(nullptr), VIDRA_STATUS_NULL_ARGUMENT);
                 if (i == 11 && !global) {  // frame 11 repeats frame 10: skipped, unless the segmenter starts over
                     EXPECT_EQ(VidraSegmenterReset(instance), VIDRA_STATUS_OK);
                     VidraSegmenterReset(original);
@@ -107,9 +113,9 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
                 if (yuv) fromPhoto = Segment(original, frames[i]);
                 if (!global) expected = Segment(reference, standsFor);
                 if (i == 4) {
-                    Options missing(c.width, c.height, ModelPath("missing"));
+                    const VidraSegmenterOptions o = OptionsFor(c.width, c.height, unusable.c_str());
                     VidraSegmenter* none = nullptr;
-                    EXPECT_EQ(VidraSegmenterCreate(&missing.options, &none), VIDRA_STATUS_MODEL_NOT_FOUND);
+                    EXPECT_EQ(VidraSegmenterCreate(&o, &none), VIDRA_STATUS_MODEL_UNUSABLE);
                     VidraSegmenterDestroy(NewInstance(320, 240));
                 }
             });
@@ -134,127 +140,90 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
     }
 }
 
-TEST(Instances, FailedCreationsGiveTheirStatusAndReasonThroughTheCallbackOnly) {
+// Creations report through the callback only: a failure its status (cleared
+// *out) and why at error level; a success, here of a model file given
+// directly, one info line and at debug level the segmenter's own log lines
+// from creation to destruction.
+TEST(Instances, CreationsReportThroughTheCallbackOnly) {
     SegParams narrow = kSegParams144x80, otherName = kSegParams144x80, absent = kSegParams144x80;
     narrow.inputWidth = 100;
     std::snprintf(otherName.modelName, sizeof otherName.modelName, "%s", kSegParams640x480.modelName);
     std::snprintf(absent.modelName, sizeof absent.modelName, "absent.tesk");
     const std::string missing = ModelPath("missing"), noModel = VIDRA_TEST_SOURCE_DIR;
-    const std::string foreign = ModelPath("test/affine.tesk");
-    struct Case {
+    const std::string foreign = ModelPath("test/affine.tesk"), file = ModelPath(kSegParams144x80.modelName);
+    const RgbImage frame = Crop(LoadTestFrame("messi.ppm"), 320, 240);
+    const struct {
         const char* name;
         std::function<void(VidraSegmenterOptions&)> change;
         int32_t status;
+    } cases[] = {
+        {"no path", [](auto& o) { o.modelPath = nullptr; }, VIDRA_STATUS_NULL_ARGUMENT},
+        {"missing folder", [&](auto& o) { o.modelPath = missing.c_str(); }, VIDRA_STATUS_MODEL_NOT_FOUND},
+        {"folder without model", [&](auto& o) { o.modelPath = noModel.c_str(); }, VIDRA_STATUS_MODEL_NOT_FOUND},
+        {"named file absent", [&](auto& o) { o.params = &absent; }, VIDRA_STATUS_MODEL_NOT_FOUND},
+        {"foreign model file", [&](auto& o) { o.modelPath = foreign.c_str(); }, VIDRA_STATUS_MODEL_UNUSABLE},
+        {"model of other parameters", [&](auto& o) { o.params = &otherName; }, VIDRA_STATUS_MODEL_UNUSABLE},
+        {"frame too small", [](auto& o) { o.width = 1; }, VIDRA_STATUS_BAD_DIMENSIONS},
+        {"parameters refused", [&](auto& o) { o.params = &narrow; }, VIDRA_STATUS_BAD_OPTION},
+        {"negative threads", [](auto& o) { o.engineThreads = -1; }, VIDRA_STATUS_BAD_OPTION},
+        {"too many threads", [](auto& o) { o.engineThreads = 65; }, VIDRA_STATUS_BAD_OPTION},
+        {"model file, debug level, 2 threads", [&](auto& o) {
+             o.modelPath = file.c_str();
+             o.logLevel = VIDRA_LOG_DEBUG;
+             o.engineThreads = 2;
+         }, VIDRA_STATUS_OK},
     };
-    const Case cases[] = {
-        {"no path", [](VidraSegmenterOptions& o) { o.modelPath = nullptr; }, VIDRA_STATUS_NULL_ARGUMENT},
-        {"missing folder", [&](VidraSegmenterOptions& o) { o.modelPath = missing.c_str(); }, VIDRA_STATUS_MODEL_NOT_FOUND},
-        {"folder without model", [&](VidraSegmenterOptions& o) { o.modelPath = noModel.c_str(); }, VIDRA_STATUS_MODEL_NOT_FOUND},
-        {"named file absent", [&](VidraSegmenterOptions& o) { o.params = &absent; }, VIDRA_STATUS_MODEL_NOT_FOUND},
-        {"foreign model file", [&](VidraSegmenterOptions& o) { o.modelPath = foreign.c_str(); }, VIDRA_STATUS_MODEL_UNUSABLE},
-        {"model of other parameters", [&](VidraSegmenterOptions& o) { o.params = &otherName; }, VIDRA_STATUS_MODEL_UNUSABLE},
-        {"frame too small", [](VidraSegmenterOptions& o) { o.width = 1; }, VIDRA_STATUS_BAD_DIMENSIONS},
-        {"parameters refused", [&](VidraSegmenterOptions& o) { o.params = &narrow; }, VIDRA_STATUS_BAD_OPTION},
-        {"negative threads", [](VidraSegmenterOptions& o) { o.engineThreads = -1; }, VIDRA_STATUS_BAD_OPTION},
-        {"too many threads", [](VidraSegmenterOptions& o) { o.engineThreads = 65; }, VIDRA_STATUS_BAD_OPTION},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Options o(640, 480);
+        VidraSegmenterOptions o = OptionsFor(320, 240);
         std::vector<Message> messages;
-        o.options.logCallback = Collect;
-        o.options.logUser = &messages;
-        c.change(o.options);
-        VidraSegmenter* out = reinterpret_cast<VidraSegmenter*>(&messages);  // must be cleared
+        o.logCallback = Collect;
+        o.logUser = &messages;
+        c.change(o);
+        VidraSegmenter* out = reinterpret_cast<VidraSegmenter*>(&messages);  // set by every call
         int32_t status = 0;
-        EXPECT_EQ(StdoutOf([&] { status = VidraSegmenterCreate(&o.options, &out); }), "");
+        EXPECT_EQ(StdoutOf([&] {
+                      status = VidraSegmenterCreate(&o, &out);
+                      if (status == VIDRA_STATUS_OK) Segment(out, frame), VidraSegmenterDestroy(out);
+                  }),
+                  "");
         EXPECT_EQ(status, c.status) << VidraStatusString(status);
-        EXPECT_EQ(out, nullptr);
-        ASSERT_FALSE(messages.empty());
-        EXPECT_EQ(messages.back().level, VIDRA_LOG_ERROR);
         EXPECT_NE(std::string(VidraStatusString(status)), "unknown status");
+        std::string debug;
+        int infos = 0;
+        for (const Message& m : messages) {
+            if (m.level == VIDRA_LOG_DEBUG) debug += m.text + "|";
+            infos += m.level == VIDRA_LOG_INFO;
+            EXPECT_EQ(m.text.find('\n'), std::string::npos) << m.text;
+        }
+        if (status != VIDRA_STATUS_OK) {
+            EXPECT_EQ(out, nullptr);
+            ASSERT_FALSE(messages.empty());
+            EXPECT_EQ(messages.back().level, VIDRA_LOG_ERROR);
+            continue;
+        }
+        EXPECT_EQ(infos, 1);
+        for (const char* line : {"ModelInit:Start Model Init|", "NNXPrepare ret: 0|", "NNXRun start.|",
+                                 "End DestroyIPU:NNXRelease() |"})
+            EXPECT_NE(debug.find(line), std::string::npos) << line << " in " << debug;
     }
 
     // Options the library cannot read give only a status; the fields of a
     // newer version are accepted while they hold their defaults (zero).
-    Options o(640, 480);
     struct {
         VidraSegmenterOptions options;
         uint64_t added;
-    } newer{o.options, 1};
+    } newer{OptionsFor(320, 240), 1};
     newer.options.structSize = sizeof newer;
     VidraSegmenter* out = nullptr;
     EXPECT_EQ(VidraSegmenterCreate(&newer.options, &out), VIDRA_STATUS_BAD_STRUCT_SIZE);
     newer.added = 0;
     EXPECT_EQ(VidraSegmenterCreate(&newer.options, &out), VIDRA_STATUS_OK);
     VidraSegmenterDestroy(out);
-    EXPECT_EQ(VidraSegmenterCreate(&o.options, nullptr), VIDRA_STATUS_NULL_ARGUMENT);
+    EXPECT_EQ(VidraSegmenterCreate(&newer.options, nullptr), VIDRA_STATUS_NULL_ARGUMENT);
     EXPECT_EQ(VidraSegmenterCreate(nullptr, &out), VIDRA_STATUS_NULL_ARGUMENT);
-    o.options.structSize -= 1;
-    EXPECT_EQ(VidraSegmenterCreate(&o.options, &out), VIDRA_STATUS_BAD_STRUCT_SIZE);
-}
-
-TEST(Instances, AModelFileAndADebugCallbackCarryTheSegmentersLog) {
-    Options o(320, 240, ModelPath(kSegParams144x80.modelName));
-    std::vector<Message> messages;
-    o.options.logCallback = Collect;
-    o.options.logUser = &messages;
-    o.options.logLevel = VIDRA_LOG_DEBUG;
-    o.options.engineThreads = 2;
-    VidraSegmenter* instance = nullptr;
-    const RgbImage frame = Crop(LoadTestFrame("messi.ppm"), 320, 240);
-    EXPECT_EQ(StdoutOf([&] {
-                  ASSERT_EQ(VidraSegmenterCreate(&o.options, &instance), VIDRA_STATUS_OK);
-                  Segment(instance, frame);
-                  VidraSegmenterDestroy(instance);
-              }),
-              "");
-    std::string debug;
-    int infos = 0;
-    for (const Message& m : messages) {
-        if (m.level == VIDRA_LOG_DEBUG) debug += m.text + "|";
-        infos += m.level == VIDRA_LOG_INFO;
-        EXPECT_EQ(m.text.find('\n'), std::string::npos) << m.text;
-    }
-    EXPECT_EQ(infos, 1);
-    for (const char* line : {"ModelInit:Start Model Init|", "NNXPrepare ret: 0|", "NNXRun start.|",
-                             "End DestroyIPU:NNXRelease() |"})
-        EXPECT_NE(debug.find(line), std::string::npos) << line << " in " << debug;
-}
-
-TEST(Instances, FramesAndMasksThatDoNotFitAreRefusedWithoutChangingState) {
-    const RgbImage photo = LoadTestFrame("astronaut.ppm");
-    const std::vector<RgbImage> frames = Sequence(photo, 6);
-    VidraSegmenter* checked = NewInstance(photo.width, photo.height);
-    VidraSegmenter* plain = NewInstance(photo.width, photo.height);
-    std::vector<uint8_t> mask(size_t(photo.width) * photo.height);
-    const VidraMask good{photo.width, photo.height, photo.width, 0, mask.data()};
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const OwnedImage frame = Packed(frames[i], VIDRA_PIXEL_RGB24, 0, false);
-        VidraImage image = frame.image;
-        VidraMask bad = good;
-        const std::pair<std::function<void()>, int32_t> refusals[] = {
-            {[&] { image.width -= 4; }, VIDRA_STATUS_BAD_DIMENSIONS},
-            {[&] { image.strides[0] = image.width * 3 - 1; }, VIDRA_STATUS_BAD_STRIDE},
-            {[&] { image.format = 99; }, VIDRA_STATUS_UNSUPPORTED_FORMAT},
-            {[&] { image.format = VIDRA_PIXEL_I420; }, VIDRA_STATUS_NULL_ARGUMENT},
-            {[&] { bad.height += 1; }, VIDRA_STATUS_BAD_DIMENSIONS},
-            {[&] { bad.stride = -(photo.width - 1); }, VIDRA_STATUS_BAD_STRIDE},
-            {[&] { bad.data = nullptr; }, VIDRA_STATUS_NULL_ARGUMENT},
-        };
-        for (const auto& r : refusals) {
-            image = frame.image;
-            bad = good;
-            r.first();
-            EXPECT_EQ(VidraSegmenterProcess(checked, &image, &bad), r.second);
-        }
-        EXPECT_EQ(VidraSegmenterProcess(nullptr, &frame.image, &good), VIDRA_STATUS_NULL_ARGUMENT);
-        EXPECT_EQ(VidraSegmenterProcess(checked, nullptr, &good), VIDRA_STATUS_NULL_ARGUMENT);
-        EXPECT_EQ(VidraSegmenterReset(nullptr), VIDRA_STATUS_NULL_ARGUMENT);
-        ASSERT_EQ(Segment(checked, frames[i]), Segment(plain, frames[i])) << "frame " << i;
-    }
-    VidraSegmenterDestroy(checked);
-    VidraSegmenterDestroy(plain);
+    newer.options.structSize = sizeof newer.options - 1;
+    EXPECT_EQ(VidraSegmenterCreate(&newer.options, &out), VIDRA_STATUS_BAD_STRUCT_SIZE);
 }
 
 #if defined(__GLIBC__)

@@ -2,11 +2,8 @@
 #ifndef VIDRA_TESTS_INSTANCES_SUPPORT_H
 #define VIDRA_TESTS_INSTANCES_SUPPORT_H
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "exports/host_test_support.h"
@@ -37,8 +34,8 @@ struct OwnedImage {
     VidraImage image{};
 };
 
-// The photo in one of the packed layouts, rows padded to `stride` bytes
-// (negative: the rows are stored bottom-up). Padding bytes hold 0xA5.
+// The photo in one of the packed layouts, each row followed by `padding`
+// bytes of 0xA5, stored bottom-up (a negative stride) when asked.
 inline OwnedImage Packed(const RgbImage& photo, int32_t format, int32_t padding, bool bottomUp) {
     const bool bgr = format == VIDRA_PIXEL_BGR24 || format == VIDRA_PIXEL_BGRA32;
     const int32_t bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
@@ -101,24 +98,20 @@ inline RgbImage RgbOfYuv(const OwnedImage& yuv) {
     return out;
 }
 
-struct Options {
+// Default options for width x height frames; modelPath must outlive them.
+inline VidraSegmenterOptions OptionsFor(int32_t width, int32_t height, const char* modelPath = kModelDir.c_str()) {
     VidraSegmenterOptions options;
-    explicit Options(int32_t width, int32_t height, const std::string& path = ModelPath()) : path_(path) {
-        VidraSegmenterOptionsInit(&options);
-        options.width = width;
-        options.height = height;
-        options.modelPath = path_.c_str();
-    }
+    VidraSegmenterOptionsInit(&options);
+    options.width = width;
+    options.height = height;
+    options.modelPath = modelPath;
+    return options;
+}
 
-private:
-    std::string path_;
-};
-
-// Creates an instance for width x height frames with the default options.
 inline VidraSegmenter* NewInstance(int32_t width, int32_t height) {
-    Options o(width, height);
+    const VidraSegmenterOptions options = OptionsFor(width, height);
     VidraSegmenter* segmenter = nullptr;
-    EXPECT_EQ(VidraSegmenterCreate(&o.options, &segmenter), VIDRA_STATUS_OK);
+    EXPECT_EQ(VidraSegmenterCreate(&options, &segmenter), VIDRA_STATUS_OK);
     return segmenter;
 }
 
