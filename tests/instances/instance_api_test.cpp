@@ -60,8 +60,8 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
         SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", format " << c.format);
         const bool yuv = c.format == VIDRA_PIXEL_NV12 || c.format == VIDRA_PIXEL_I420, global = &c == cases;
         const RgbImage photo = c.width == full.width ? full : Crop(full, c.width, c.height);
-        std::vector<RgbImage> frames;  // each twice: runs, skipped repeats, a forced keyframe (the tenth), smoothing
-        for (int i = 0; i < 16; ++i) frames.push_back(Variant(photo, (i / 2) * 3, (i / 2) % 3));
+        std::vector<RgbImage> frames;  // each twice: runs, skipped repeats, forced keyframes (every tenth), smoothing
+        for (int i = 0; i < 24; ++i) frames.push_back(Variant(photo, (i / 2) * 3, (i / 2) % 3));
         int status = 0;
         if (global) StdoutOf([&] { status = VidraCreateWithPath(c.width, c.height, VIDRA_FRAME_RGB24, kModelDir.c_str()); });
         ASSERT_EQ(status, 0);

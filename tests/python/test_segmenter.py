@@ -26,7 +26,8 @@ def frames():
             assert f.read(15) == b"P6\n%d %d\n255\n" % (W, H)
             return np.frombuffer(f.read(), np.uint8).reshape(H, W, 3)
     astronaut, messi = read("astronaut.ppm"), read("messi.ppm")
-    return tuple(np.ascontiguousarray(f) for f in (astronaut, np.roll(astronaut, 24, axis=1), messi, messi[:, ::-1]))
+    return tuple(np.ascontiguousarray(f)
+                 for f in (astronaut, np.roll(astronaut, 24, axis=1), messi, messi[:, ::-1]))
 
 
 @contextlib.contextmanager
@@ -87,15 +88,16 @@ class SegmenterTest(unittest.TestCase):
         }
         for name, (layout, fmt) in layouts.items():
             with self.subTest(layout=name), vidra.Segmenter(W, H, models=MODEL_DIR) as seg:
-                for index, frame in enumerate(frames()):
-                    np.testing.assert_array_equal(seg(layout(frame), format=fmt), global_masks()[index], "frame %d" % index)
+                for index, (frame, expected) in enumerate(zip(frames(), global_masks())):
+                    np.testing.assert_array_equal(seg(layout(frame), fmt), expected, "frame %d" % index)
 
     def test_nv12_and_i420_planes_give_one_mask_close_to_the_rgb_one(self):
         with vidra.Segmenter(W, H, models=MODEL_DIR) as i420, vidra.Segmenter(W, H, models=MODEL_DIR) as nv12:
             for frame, expected in zip(frames(), global_masks()):
                 y, u, v = yuv420(frame)
                 mask = i420(np.concatenate([y.ravel(), u.ravel(), v.ravel()]), format="i420")
-                np.testing.assert_array_equal(nv12(np.vstack([y, np.dstack([u, v]).reshape(H // 2, W)]), "NV12"), mask)
+                nv12_frame = np.vstack([y, np.dstack([u, v]).reshape(H // 2, W)])
+                np.testing.assert_array_equal(nv12(nv12_frame, format="NV12"), mask)
                 self.assertGreater(((mask > 127) == (expected > 127)).mean(), 0.98)
 
     def test_default_models_params_out_with_padded_rows_and_reset(self):
@@ -143,8 +145,9 @@ class SegmenterTest(unittest.TestCase):
         self.assertRaises(TypeError, vidra.Segmenter, W, H, models=MODEL_DIR, params={"maskWidth": 5})
 
     def test_refusals_carry_the_status_name_and_the_library_message(self):
-        for name, kwargs in {"model not found": dict(models=MODEL_DIR + "/missing"),
-                             "bad dimensions": dict(width=1), "option out of range": dict(threads=-3)}.items():
+        cases = {"model not found": dict(models=MODEL_DIR + "/missing"), "bad dimensions": dict(width=1),
+                 "option out of range": dict(threads=-3)}
+        for name, kwargs in cases.items():
             with self.subTest(status=name), self.assertRaises(vidra.VidraError) as caught:
                 vidra.Segmenter(**{"width": W, "height": H, "models": MODEL_DIR, **kwargs})
             error = caught.exception
