@@ -102,7 +102,9 @@ TEST(EndToEnd, ModelsThatDoNotFitTheParametersAreRefused) {
                                                           {test, "seg_padded_in.tesk"},
                                                           {test, "seg_transposed_in.tesk"}};
     const RgbImage photo = LoadTestFrame("astronaut.ppm");
-    for (const auto& [folder, name] : models) {
+    for (const auto& model : models) {
+        const std::string& folder = model.first;
+        const char* name = model.second;
         SegParams params = kSegParams144x80;
         std::snprintf(params.modelName, sizeof params.modelName, "%s", name);
         int status = 0;
