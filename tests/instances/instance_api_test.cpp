@@ -20,14 +20,8 @@ namespace {
 
 using namespace support;
 
-struct Message {
-    int32_t level;
-    std::string text;
-};
-
-void Collect(void* user, int32_t level, const char* message) {
-    static_cast<std::vector<Message>*>(user)->push_back({level, message});
-}
+using Messages = std::vector<std::pair<int32_t, std::string>>;  // level, text
+void Collect(void* user, int32_t level, const char* text) { static_cast<Messages*>(user)->emplace_back(level, text); }
 
 RgbImage Crop(const RgbImage& photo, int width, int height) {
     RgbImage out{width, height, {}};
@@ -176,7 +170,7 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         VidraSegmenterOptions o = OptionsFor(320, 240);
-        std::vector<Message> messages;
+        Messages messages;
         o.logCallback = Collect;
         o.logUser = &messages;
         c.change(o);
@@ -191,15 +185,15 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
         EXPECT_NE(std::string(VidraStatusString(status)), "unknown status");
         std::string debug;
         int infos = 0;
-        for (const Message& m : messages) {
-            if (m.level == VIDRA_LOG_DEBUG) debug += m.text + "|";
-            infos += m.level == VIDRA_LOG_INFO;
-            EXPECT_EQ(m.text.find('\n'), std::string::npos) << m.text;
+        for (const auto& [level, text] : messages) {
+            if (level == VIDRA_LOG_DEBUG) debug += text + "|";
+            infos += level == VIDRA_LOG_INFO;
+            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
         }
         if (status != VIDRA_STATUS_OK) {
             EXPECT_EQ(out, nullptr);
             ASSERT_FALSE(messages.empty());
-            EXPECT_EQ(messages.back().level, VIDRA_LOG_ERROR);
+            EXPECT_EQ(messages.back().first, VIDRA_LOG_ERROR);
             continue;
         }
         EXPECT_EQ(infos, 1);
