@@ -161,6 +161,8 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
         {"parameters refused", [&](auto& o) { o.params = &narrow; }, VIDRA_STATUS_BAD_OPTION},
         {"negative threads", [](auto& o) { o.engineThreads = -1; }, VIDRA_STATUS_BAD_OPTION},
         {"too many threads", [](auto& o) { o.engineThreads = 65; }, VIDRA_STATUS_BAD_OPTION},
+        {"log level above error", [](auto& o) { o.logLevel = VIDRA_LOG_ERROR + 1; }, VIDRA_STATUS_BAD_OPTION},
+        {"negative log level", [](auto& o) { o.logLevel = -1; }, VIDRA_STATUS_BAD_OPTION},
         {"model file, debug level, 2 threads", [&](auto& o) {
              o.modelPath = file.c_str();
              o.logLevel = VIDRA_LOG_DEBUG;
