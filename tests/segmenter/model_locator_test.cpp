@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,31 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch folder, removed at the end; paths in the library's backslash form.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& name) : path_(fs::temp_directory_path() / name) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchFolder() { fs::remove_all(path_); }
-    void Touch(const std::string& relative) {
-        fs::create_directories((path_ / relative).parent_path());
-        std::ofstream(path_ / relative) << "x";
-    }
-    std::string Backslashed() const {
-        std::string text = path_.string();
-        for (char& c : text)
-            if (c == '/') c = '\\';
-        return text;
-    }
-
-private:
-    fs::path path_;
-};
-
-void SetModelName(const char* name) {
-    std::snprintf(g_model.m_params.modelName, sizeof g_model.m_params.modelName, "%s", name);
+void SetModelName(const std::string& name) {
+    std::snprintf(g_model.m_params.modelName, sizeof g_model.m_params.modelName, "%s", name.c_str());
 }
 
 TEST(ModelLocation, WildcardMatchingIgnoresCaseAndBacktracks) {
@@ -51,145 +27,99 @@ TEST(ModelLocation, WildcardMatchingIgnoresCaseAndBacktracks) {
     EXPECT_TRUE(WildcardMatch("m?del*", "model_1"));
 }
 
-TEST(ModelLocation, ConfiguredNameIsJoinedWithOneSeparator) {
-    SetModelName("model_144x80_2ch_nosig_sim_f32.tesk");
-    for (const std::string folder : {"D:\\models", "D:\\models\\"}) {
-        std::string path;
-        LogCapture log;
-        EXPECT_EQ(g_model.BuildModelPath(folder, ".tesk", path), 0);
-        EXPECT_EQ(log.Text(), "model file name: model_144x80_2ch_nosig_sim_f32.tesk.\n");
-        EXPECT_EQ(path, "D:\\models\\model_144x80_2ch_nosig_sim_f32.tesk");
-    }
-    // Percent signs are text, not formats.
-    std::string path;
-    LogCapture log;
-    EXPECT_EQ(g_model.BuildModelPath("C:\\%d%s", ".tesk", path), 0);
-    log.Text();
-    EXPECT_EQ(path, "C:\\%d%s\\model_144x80_2ch_nosig_sim_f32.tesk");
-}
-
-TEST(ModelLocation, PathLengthLimits) {
-    SetModelName("m.tesk");
-    struct Case {
-        size_t length;
-        std::string log;
+// A configured name is joined to the folder with one separator in a
+// 1000-byte buffer; a path that does not fit leaves the output untouched.
+TEST(ModelLocation, ConfiguredNameIsJoinedWithinThePathLimit) {
+    const std::string name = "model_144x80_2ch_nosig_sim_f32.tesk", named = "model file name: " + name + ".\n";
+    const std::string a992(992, 'a');
+    const struct {
+        std::string name, folder;
+        int status;
+        std::string log, path;
+    } cases[] = {
+        {name, "D:\\models", 0, named, "D:\\models\\" + name},
+        {name, "D:\\models\\", 0, named, "D:\\models\\" + name},
+        {name, "C:\\%d%s", 0, named, "C:\\%d%s\\" + name},  // percent signs are text, not formats
+        {"m.tesk", a992, 0, "model file name: m.tesk.\n", a992 + "\\m.tesk"},  // 999 bytes
+        {"m.tesk", std::string(998, 'a'), -1, "model file name: m.tesk.\n", "unchanged"},  // the name does not fit
+        {"m.tesk", std::string(999, 'a'), -1, "", "unchanged"},  // the separator does not fit
+        {"m.tesk", std::string(1000, 'a'), -1, "ModelInit: write model path error\n", "unchanged"},
+        {"m.tesk", std::string(1001, 'a'), -1, "ModelInit: Model path is too long\n", "unchanged"},
     };
-    const Case cases[] = {
-        {1001, "ModelInit: Model path is too long\n"},
-        {1000, "ModelInit: write model path error\n"},
-        {999, ""},                            // the separator does not fit
-        {998, "model file name: m.tesk.\n"},  // separator fits, the name does not
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SetModelName(c.name);
         std::string path = "unchanged";
         LogCapture log;
-        EXPECT_EQ(g_model.BuildModelPath(std::string(c.length, 'a'), ".tesk", path), -1) << c.length;
-        EXPECT_EQ(log.Text(), c.log) << c.length;
-        EXPECT_EQ(path, "unchanged");
+        EXPECT_EQ(g_model.BuildModelPath(c.folder, ".tesk", path), c.status) << c.folder.size();
+        EXPECT_EQ(log.Text(), c.log) << c.folder.size();
+        EXPECT_EQ(path, c.path) << c.folder.size();
     }
-    std::string path;
-    LogCapture log;
-    EXPECT_EQ(g_model.BuildModelPath(std::string(992, 'a'), ".tesk", path), 0);
-    log.Text();
-    EXPECT_EQ(path.size(), 999u);
 }
 
-TEST(ModelLocation, SearchFindsModelFilesInTheFolderAndInTeskSubfolders) {
-    SetModelName("");
-    ScratchFolder scratch("vidra_locator_test");
-    scratch.Touch("readme.txt");
-    {
-        std::string path;
-        LogCapture log;
-        EXPECT_EQ(g_model.BuildModelPath(scratch.Backslashed(), ".tesk", path), 0);
-        EXPECT_EQ(log.Text(), "No files with the extension .tesk were sent.\nmodel file name: .\n");
-        EXPECT_EQ(path, scratch.Backslashed() + "\\");
-    }
-    // Only a subfolder whose own name ends in the extension is descended into;
-    // the name found there is joined to the top folder.
-    scratch.Touch("plain/inner.tesk");
-    scratch.Touch("old.tesk/M.TESK");
-    {
-        std::string path;
-        LogCapture log;
-        EXPECT_EQ(g_model.BuildModelPath(scratch.Backslashed(), ".tesk", path), 0);
-        EXPECT_EQ(log.Text(), "model file name: M.TESK.\n");
-        EXPECT_EQ(path, scratch.Backslashed() + "\\M.TESK");
-    }
-    // Two files: whichever the directory search meets first (in name order).
-    scratch.Touch("b.tesk");
-    scratch.Touch("a.tesk");
-    std::vector<std::string> found;
-    g_model.ScanModelFiles(scratch.Backslashed() + "\\", ".tesk", found);
-    ASSERT_EQ(found.size(), 3u);
-    for (const std::string& entry : found)
-        EXPECT_EQ(entry.rfind(scratch.Backslashed() + "\\\\", 0), 0u) << entry;  // doubled separator
-    std::string path;
-    LogCapture log;
-    g_model.BuildModelPath(scratch.Backslashed(), ".tesk", path);
-    log.Text();
-    EXPECT_EQ(path, scratch.Backslashed() + "\\" + found.front().substr(found.front().rfind('\\') + 1));
-}
-
-// Both targets take the entries of a folder in name order, letter case
-// ignored and compared as upper case (as NTFS orders them), so an empty model
-// name picks the same file everywhere.
-TEST(ModelLocation, SearchTakesEntriesInCaseInsensitiveNameOrder) {
-    SetModelName("");
-    ScratchFolder scratch("vidra_locator_order");
-    const std::vector<std::string> created = {"m.tesk", "B.tesk", "_u.tesk", "a2.tesk", "Zz.tesk", "c.tesk",
-                                              "A1.tesk", "x.tesk", "b1.tesk", "K.TESK", "j.tesk", "0.tesk"};
-    for (const std::string& name : created) scratch.Touch(name);
-    std::vector<std::string> found;
-    g_model.ScanModelFiles(scratch.Backslashed(), ".tesk", found);
-    std::vector<std::string> names;
-    for (const std::string& entry : found) names.push_back(entry.substr(entry.rfind('\\') + 1));
-    const std::vector<std::string> expected = {"0.tesk", "A1.tesk", "a2.tesk", "B.tesk", "b1.tesk", "c.tesk",
-                                               "j.tesk", "K.TESK",  "m.tesk",  "x.tesk", "Zz.tesk", "_u.tesk"};
-    EXPECT_EQ(names, expected);
-}
-
-// Links that lead back up, and chains of model-named folders deeper than the
-// search goes, end the search instead of looping or recursing without end.
-TEST(ModelLocation, SearchVisitsEachFolderOnceAndStopsAtItsDepth) {
-    SetModelName("");
-    ScratchFolder scratch("vidra_locator_loops");
-    scratch.Touch("m.tesk");
+// With an empty name the first file the search meets is taken: entries in
+// name order, letter case ignored and compared as upper case (as NTFS orders
+// them, so every target picks the same file); only subfolders named like
+// models are descended into, each once (links lead back up) and no deeper
+// than the search goes. The name found is joined to the top folder.
+TEST(ModelLocation, SearchOrderDescentAndLimits) {
     std::string deep;
     for (int level = 0; level < 24; ++level) deep += "d.tesk/";
-    scratch.Touch(deep + "too_deep.tesk");
-    scratch.Touch("d.tesk/d.tesk/shallow.tesk");
-    std::error_code error;
-    const fs::path root = fs::temp_directory_path() / "vidra_locator_loops";
-    fs::create_directory_symlink(root, root / "up.tesk", error);
-    if (!error) fs::create_directory_symlink(root / "d.tesk", root / "d.tesk" / "d.tesk" / "back.tesk", error);
-    std::vector<std::string> found;
-    g_model.ScanModelFiles(scratch.Backslashed(), ".tesk", found);
-    std::vector<std::string> names;
-    for (const std::string& entry : found) names.push_back(entry.substr(entry.rfind('\\') + 1));
-    EXPECT_EQ(names, (std::vector<std::string>{"shallow.tesk", "m.tesk"}));
-    // Where links cannot be made (Wine), only the depth limit was tried.
-    if (error) std::fprintf(stderr, "no symbolic links here: %s\n", error.message().c_str());
-}
-
-TEST(ModelLocation, LoadModelStatuses) {
+    const struct {
+        std::vector<std::string> files;
+        bool links;
+        std::vector<std::string> found;  // below the top folder
+        std::string chosen;
+    } cases[] = {
+        {{"readme.txt"}, false, {}, ""},
+        {{"readme.txt", "plain/inner.tesk", "old.tesk/M.TESK"}, false, {"old.tesk\\M.TESK"}, "M.TESK"},
+        {{"m.tesk", "B.tesk", "_u.tesk", "a2.tesk", "Zz.tesk", "c.tesk", "A1.tesk", "x.tesk", "b1.tesk", "K.TESK",
+          "j.tesk", "0.tesk"},
+         false,
+         {"0.tesk", "A1.tesk", "a2.tesk", "B.tesk", "b1.tesk", "c.tesk", "j.tesk", "K.TESK", "m.tesk", "x.tesk",
+          "Zz.tesk", "_u.tesk"},
+         "0.tesk"},
+        {{"m.tesk", deep + "too_deep.tesk", "d.tesk/d.tesk/shallow.tesk"}, true,
+         {"d.tesk\\d.tesk\\shallow.tesk", "m.tesk"}, "shallow.tesk"},
+    };
     SetModelName("");
     NnxModel* saved = g_model.m_nnxModel;
     g_model.m_nnxModel = nullptr;
     {
         LogCapture log;
-        EXPECT_EQ(g_model.LoadModel("anything"), -2);
+        EXPECT_EQ(g_model.LoadModel("anything"), -2);  // no record to prepare
         EXPECT_EQ(log.Text(), "");
     }
     NnxModel record{};
     g_model.m_nnxModel = &record;
-    ScratchFolder scratch("vidra_locator_load");
-    scratch.Touch("sub.tesk/x.tesk");
-    // The chosen name lies in a subfolder, not beside it: nothing to open.
-    LogCapture log;
-    EXPECT_EQ(g_model.LoadModel(scratch.Backslashed()), -1);
-    EXPECT_EQ(log.Text(), "model file name: x.tesk.\nNNXPreparePlus start.\nNNXPrepare ret: -1\n");
-    EXPECT_EQ(record.modelHandle, 0u);
+    for (const auto& c : cases) {
+        const ScratchFolder scratch("vidra_locator_test");
+        for (const std::string& file : c.files) scratch.Touch(file);
+        std::error_code error;
+        if (c.links) {
+            fs::create_directory_symlink(scratch.path, scratch.path / "up.tesk", error);
+            const fs::path inner = scratch.path / "d.tesk";
+            if (!error) fs::create_directory_symlink(inner, inner / "d.tesk" / "back.tesk", error);
+            // Where links cannot be made (Wine), only the depth limit is tried.
+            if (error) std::fprintf(stderr, "no symbolic links here: %s\n", error.message().c_str());
+        }
+        const std::string top = scratch.Backslashed();
+        std::string path;
+        LogCapture quiet;
+        EXPECT_EQ(g_model.BuildModelPath(top, ".tesk", path), 0);
+        quiet.Text();
+        EXPECT_EQ(path, top + "\\" + c.chosen);
+        // No file here is a model that prepares.
+        LogCapture log;
+        EXPECT_EQ(g_model.LoadModel(top), -1);
+        EXPECT_EQ(log.Text(), (c.found.empty() ? "No files with the extension .tesk were sent.\n" : "") +
+                                  std::string("model file name: ") + c.chosen + ".\nNNXPreparePlus start.\n" +
+                                  "NNXPrepare ret: -1\n");
+        // The search is handed the folder with its separator and adds another.
+        std::vector<std::string> found, expected;
+        g_model.ScanModelFiles(top + "\\", ".tesk", found);
+        for (const std::string& name : c.found) expected.push_back(top + "\\\\" + name);
+        EXPECT_EQ(found, expected);
+    }
     g_model.m_nnxModel = saved;
 }
 
