@@ -110,7 +110,7 @@ case "$step" in
   moved)
     rm -rf "$out" && mkdir -p "$out/elsewhere"
     install_into "$out/first"
-    mv "$out/first" "${root:=$out/elsewhere/vidra}"
+    root=$out/elsewhere/vidra && mv "$out/first" "$root"
     check_layout "$root"
     run "$root/bin/example_host$exe" "$(native "$root/share/vidra/models")" >"$out/example_host.txt" 2>&1 ||
       fail "moved example_host"
@@ -120,7 +120,6 @@ case "$step" in
       ffmpeg -v error -f lavfi -i "color=c=gray:s=64x48" -frames:v 1 "$out/in.png"
       "$root/bin/vidra-segment" --no-progress -m "$out/mask.png" "$out/in.png" 2>"$out/segment.txt" ||
         { cat "$out/segment.txt" >&2; fail "moved vidra-segment"; }
-      [ -s "$out/mask.png" ] || fail "moved vidra-segment wrote no mask"
     fi
     cmake_consumer "$root" "$out/find_package"
     ;;
