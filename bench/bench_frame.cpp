@@ -3,12 +3,11 @@
 // and the cost of each stage of a frame on its own.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "segmenter/class_ipu_plus.h"
 
 namespace {
@@ -96,13 +95,7 @@ void BM_Stage(benchmark::State& state, Stage stage) {
     }
 }
 
-void Sizes(benchmark::internal::Benchmark* b) {
-    for (int type : {1, 2}) {
-        b->Args({640, 480, type});
-        b->Args({1280, 720, type});
-    }
-    b->ArgNames({"w", "h", "type"})->Unit(benchmark::kMillisecond);
-}
+void Sizes(benchmark::internal::Benchmark* b) { WebcamAndHdSizes(b, "type", {1, 2}, benchmark::kMillisecond); }
 
 }  // namespace
 
@@ -115,16 +108,4 @@ BENCHMARK_CAPTURE(BM_Stage, inference, kInference)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Stage, post_process, kPostProcess)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Stage, final_resize, kFinalResize)->Apply(Sizes);
 
-int main(int argc, char** argv) {
-    // The library logs every frame to stdout; keep the report readable.
-    std::fflush(stdout);
-    FILE* sink = std::freopen("/dev/null", "w", stdout);
-    (void)sink;
-    benchmark::Initialize(&argc, argv);
-    benchmark::ConsoleReporter reporter;
-    reporter.SetOutputStream(&std::cerr);
-    reporter.SetErrorStream(&std::cerr);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarksWithStdoutSilenced(argc, argv); }

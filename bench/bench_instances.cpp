@@ -4,11 +4,10 @@
 // network), and the instance's input stage for each pixel format.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <iostream>
 #include <random>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "instances/segmenter_instance.h"
 
 namespace {
@@ -130,13 +129,7 @@ void BM_InputStageInstance(benchmark::State& state) {
     }
 }
 
-void Frames(benchmark::internal::Benchmark* b) {
-    for (int full : {0, 1}) {
-        b->Args({640, 480, full});
-        b->Args({1280, 720, full});
-    }
-    b->ArgNames({"w", "h", "full"})->Unit(benchmark::kMillisecond);
-}
+void Frames(benchmark::internal::Benchmark* b) { WebcamAndHdSizes(b, "full", {0, 1}, benchmark::kMillisecond); }
 
 void InstanceFrames(benchmark::internal::Benchmark* b) {
     for (int full : {0, 1})
@@ -148,11 +141,8 @@ void InstanceFrames(benchmark::internal::Benchmark* b) {
 }
 
 void InputStages(benchmark::internal::Benchmark* b) {
-    for (int format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420}) {
-        b->Args({640, 480, format});
-        b->Args({1280, 720, format});
-    }
-    b->ArgNames({"w", "h", "format"})->Unit(benchmark::kMicrosecond);
+    WebcamAndHdSizes(b, "format", {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420},
+                     benchmark::kMicrosecond);
 }
 
 }  // namespace
@@ -162,17 +152,6 @@ BENCHMARK(BM_Instance)->Apply(InstanceFrames);
 BENCHMARK(BM_InputStageGlobal)->Args({640, 480})->Args({1280, 720})->ArgNames({"w", "h"})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InputStageInstance)->Apply(InputStages);
 
-int main(int argc, char** argv) {
-    // The global functions log every frame to stdout; its cost stays in their
-    // timings (an instance without a callback formats nothing).
-    std::fflush(stdout);
-    FILE* sink = std::freopen("/dev/null", "w", stdout);
-    (void)sink;
-    benchmark::Initialize(&argc, argv);
-    benchmark::ConsoleReporter reporter;
-    reporter.SetOutputStream(&std::cerr);
-    reporter.SetErrorStream(&std::cerr);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+// An instance without a callback formats no log line; the global functions
+// do, and that cost stays in their timings.
+int main(int argc, char** argv) { return RunBenchmarksWithStdoutSilenced(argc, argv); }

@@ -12,20 +12,38 @@ namespace {
 
 using namespace vidra::compositing;
 
-// Runs body with the caller's scratch, or with memory of our own when there
-// is none.
-template <typename Body>
-int32_t WithScratch(void* scratch, size_t scratchBytes, size_t needed, Body body) {
-    if (scratch != nullptr) {
-        if (scratchBytes < needed) return VIDRA_STATUS_SCRATCH_TOO_SMALL;
-        body(scratch, scratchBytes);
-        return VIDRA_STATUS_OK;
-    }
-    void* own = std::malloc(needed);
-    if (own == nullptr) return VIDRA_STATUS_NO_MEMORY;
-    body(own, needed);
-    std::free(own);
+// The size queries once their pointers are there: options first, then the
+// dimensions; bytes() runs only when both are valid.
+template <typename Bytes>
+int32_t AnswerScratchSize(int32_t optionStatus, int32_t width, int32_t height, size_t* out, Bytes bytes) {
+    if (optionStatus != VIDRA_STATUS_OK) return optionStatus;
+    if (width <= 0 || height <= 0) return VIDRA_STATUS_BAD_DIMENSIONS;
+    *out = bytes();
     return VIDRA_STATUS_OK;
+}
+
+// Both calls: check() the arguments, then body with the caller's scratch
+// (at least needed() bytes), or with memory of our own when there is none.
+// Nothing in the routines throws but allocation.
+template <typename Check, typename Needed, typename Body>
+int32_t RunWithScratch(void* scratch, size_t scratchBytes, Check check, Needed needed, Body body) {
+    try {
+        const int32_t status = check();
+        if (status != VIDRA_STATUS_OK) return status;
+        const size_t bytes = needed();
+        if (scratch != nullptr) {
+            if (scratchBytes < bytes) return VIDRA_STATUS_SCRATCH_TOO_SMALL;
+            body(scratch, scratchBytes);
+            return VIDRA_STATUS_OK;
+        }
+        void* own = std::malloc(bytes);
+        if (own == nullptr) return VIDRA_STATUS_NO_MEMORY;
+        body(own, bytes);
+        std::free(own);
+        return VIDRA_STATUS_OK;
+    } catch (...) {
+        return VIDRA_STATUS_NO_MEMORY;
+    }
 }
 
 }  // namespace
@@ -34,50 +52,35 @@ extern "C" VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t he
                                                        const VidraCompositeOptions* options,
                                                        size_t* bytes) {
     if (options == nullptr || bytes == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
-    const int32_t status = CheckCompositeOptions(*options);
-    if (status != VIDRA_STATUS_OK) return status;
-    if (width <= 0 || height <= 0) return VIDRA_STATUS_BAD_DIMENSIONS;
-    *bytes = CompositeScratchBytes(width, height, *options);
-    return VIDRA_STATUS_OK;
+    return AnswerScratchSize(CheckCompositeOptions(*options), width, height, bytes,
+                             [&] { return CompositeScratchBytes(width, height, *options); });
 }
 
 extern "C" VIDRA_API int32_t VidraComposite(const VidraImage* frame, const VidraMask* mask,
                                             const VidraCompositeOptions* options, VidraImage* output,
                                             void* scratch, size_t scratchBytes) {
-    try {
-        const int32_t status = CheckCompositeArguments(frame, mask, options, output);
-        if (status != VIDRA_STATUS_OK) return status;
-        const size_t needed = CompositeScratchBytes(frame->width, frame->height, *options);
-        return WithScratch(scratch, scratchBytes, needed, [&](void* s, size_t n) {
-            CompositeChecked(*frame, *mask, *options, *output, s, n, ActiveRowKernels());
-        });
-    } catch (...) {
-        return VIDRA_STATUS_NO_MEMORY;  // nothing in the routine throws but allocation
-    }
+    return RunWithScratch(
+        scratch, scratchBytes, [&] { return CheckCompositeArguments(frame, mask, options, output); },
+        [&] { return CompositeScratchBytes(frame->width, frame->height, *options); },
+        [&](void* s, size_t n) { CompositeChecked(*frame, *mask, *options, *output, s, n, ActiveRowKernels()); });
 }
 
 extern "C" VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
                                                     const VidraRefineOptions* options, size_t* bytes) {
     if (bytes == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
-    const int32_t status = CheckRefineOptions(options);
-    if (status != VIDRA_STATUS_OK) return status;
-    if (width <= 0 || height <= 0) return VIDRA_STATUS_BAD_DIMENSIONS;
-    *bytes = RefineScratchBytes(width, height, PlanRefine(width, height, options));
-    return VIDRA_STATUS_OK;
+    return AnswerScratchSize(CheckRefineOptions(options), width, height, bytes,
+                             [&] { return RefineScratchBytes(width, height, PlanRefine(width, height, options)); });
 }
 
 extern "C" VIDRA_API int32_t VidraRefineMask(const VidraImage* frame, const VidraMask* mask,
                                              const VidraRefineOptions* options, VidraMask* output,
                                              void* scratch, size_t scratchBytes) {
-    try {
-        const int32_t status = CheckRefineArguments(frame, mask, options, output);
-        if (status != VIDRA_STATUS_OK) return status;
-        const RefinePlan plan = PlanRefine(frame->width, frame->height, options);
-        const size_t needed = RefineScratchBytes(frame->width, frame->height, plan);
-        return WithScratch(scratch, scratchBytes, needed, [&](void* s, size_t n) {
-            RefineChecked(*frame, *mask, plan, *output, s, n, ActiveRowKernels());
-        });
-    } catch (...) {
-        return VIDRA_STATUS_NO_MEMORY;
-    }
+    RefinePlan plan{};  // set once the arguments have passed
+    return RunWithScratch(
+        scratch, scratchBytes, [&] { return CheckRefineArguments(frame, mask, options, output); },
+        [&] {
+            plan = PlanRefine(frame->width, frame->height, options);
+            return RefineScratchBytes(frame->width, frame->height, plan);
+        },
+        [&](void* s, size_t n) { RefineChecked(*frame, *mask, plan, *output, s, n, ActiveRowKernels()); });
 }

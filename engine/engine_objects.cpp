@@ -19,12 +19,35 @@ void AlignedBuffer::Allocate(std::size_t bytes) {
     size_ = bytes;
 }
 
+namespace {
+
+// One bounded pool for the runtime's working memory, shared by every session
+// (session options ask for it). Without a bound, a tiny model whose
+// intermediate tensor claims terabytes makes the runtime ask the system for
+// them; the pool refuses such a request before allocating anything.
+bool RegisterBoundedPool(ort::Env* env) {
+    ort::MemoryInfo* info = nullptr;
+    ort::ArenaCfg* cfg = nullptr;
+    const bool ok =
+        ort::Check(ort::CreateCpuMemoryInfo(ort::kArenaAllocator, ort::kMemDefault, &info), "pool memory info") &&
+        ort::Check(ort::CreateArenaCfg(kRuntimePoolBytes, -1, -1, -1, &cfg), "pool configuration") &&
+        ort::Check(ort::CreateAndRegisterAllocator(env, info, cfg), "pool registration");
+    if (cfg != nullptr) ort::ReleaseArenaCfg(cfg);
+    if (info != nullptr) ort::ReleaseMemoryInfo(info);
+    return ok;
+}
+
+}  // namespace
+
 ort::Env* SharedEnv() {
     static std::mutex mutex;
     static ort::Env* env = nullptr;
     std::lock_guard<std::mutex> lock(mutex);
     // Errors only: the runtime's log goes to stderr, never to stdout.
-    if (env == nullptr && !ort::Check(ort::CreateEnv(ort::kLogError, "tesk", &env), "runtime environment")) {
+    if (env == nullptr && ort::Check(ort::CreateEnv(ort::kLogError, "tesk", &env), "runtime environment") &&
+        !RegisterBoundedPool(env)) {
+        // Sessions would fall back to unbounded pools of their own.
+        ort::ReleaseEnv(env);
         env = nullptr;
     }
     return env;

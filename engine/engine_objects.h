@@ -34,10 +34,16 @@ private:
     std::size_t size_ = 0;
 };
 
+// The bound of the runtime's working memory (intermediate tensors of every
+// model in the process): far above what segmentation networks use, far below
+// what a malformed shape can ask for.
+constexpr std::size_t kRuntimePoolBytes = std::size_t{1} << 30;
+
 // The runtime's environment, created on first use and kept for the life of
 // the process: tearing it down with the last model and building it again
 // with the next costs time and leaves memory behind on every cycle. Null when
-// the runtime cannot create it (tried again on the next call).
+// the runtime cannot create it or its bounded memory pool (tried again on
+// the next call).
 ort::Env* SharedEnv();
 
 // What a run binds to one input: the runtime value wrapping the caller's

@@ -22,6 +22,7 @@ struct TypeInfo;
 struct TensorInfo;
 struct ModelMetadata;
 struct Allocator;
+struct ArenaCfg;
 
 // ONNX element types (TensorProto.DataType numbering) that the engine maps.
 enum ElementType : int {
@@ -31,7 +32,7 @@ enum ValueKind : int { kKindTensor = 1 };
 enum LogLevel : int { kLogError = 3 };
 enum GraphOptimization : int { kOptimizeAll = 99 };
 enum ExecutionMode : int { kSequential = 0 };
-enum AllocatorKind : int { kDeviceAllocator = 0 };
+enum AllocatorKind : int { kDeviceAllocator = 0, kArenaAllocator = 1 };
 enum MemKind : int { kMemDefault = 0 };
 
 // Zero-based positions in the table of API version kApiVersion.
@@ -60,6 +61,7 @@ enum Slot : std::size_t {
     kCreateCpuMemoryInfo = 69,
     kAllocatorFree = 76,
     kGetAllocatorWithDefaultOptions = 78,
+    kReleaseEnv = 92,
     kReleaseStatus = 93,
     kReleaseMemoryInfo = 94,
     kReleaseSession = 95,
@@ -70,6 +72,9 @@ enum Slot : std::size_t {
     kModelMetadataLookupCustomMetadataMap = 116,
     kReleaseModelMetadata = 118,
     kAddSessionConfigEntry = 130,
+    kCreateAndRegisterAllocator = 144,
+    kCreateArenaCfg = 156,
+    kReleaseArenaCfg = 157,
 };
 
 // The version whose table the slots above index (the pinned runtime, 1.30).
@@ -177,9 +182,19 @@ inline Status* ModelMetadataLookupCustomMetadataMap(const ModelMetadata* m, Allo
     return Call<Status*(const ModelMetadata*, Allocator*, const char*, char**)>(
         kModelMetadataLookupCustomMetadataMap, m, a, key, out);
 }
+// max_mem bounds the pool; -1 keeps the runtime's default for the others.
+inline Status* CreateArenaCfg(std::size_t maxBytes, int extendStrategy, int initialChunkBytes, int maxDeadBytes,
+                              ArenaCfg** out) {
+    return Call<Status*(std::size_t, int, int, int, ArenaCfg**)>(kCreateArenaCfg, maxBytes, extendStrategy,
+                                                                 initialChunkBytes, maxDeadBytes, out);
+}
+inline Status* CreateAndRegisterAllocator(Env* env, const MemoryInfo* info, const ArenaCfg* cfg) {
+    return Call<Status*(Env*, const MemoryInfo*, const ArenaCfg*)>(kCreateAndRegisterAllocator, env, info, cfg);
+}
 inline const char* GetErrorMessage(const Status* s) {
     return Call<const char*(const Status*)>(kGetErrorMessage, s);
 }
+inline void ReleaseEnv(Env* p) { Call<void(Env*)>(kReleaseEnv, p); }
 inline void ReleaseStatus(Status* p) { Call<void(Status*)>(kReleaseStatus, p); }
 inline void ReleaseMemoryInfo(MemoryInfo* p) { Call<void(MemoryInfo*)>(kReleaseMemoryInfo, p); }
 inline void ReleaseSession(Session* p) { Call<void(Session*)>(kReleaseSession, p); }
@@ -187,6 +202,7 @@ inline void ReleaseValue(Value* p) { Call<void(Value*)>(kReleaseValue, p); }
 inline void ReleaseTypeInfo(TypeInfo* p) { Call<void(TypeInfo*)>(kReleaseTypeInfo, p); }
 inline void ReleaseSessionOptions(SessionOptions* p) { Call<void(SessionOptions*)>(kReleaseSessionOptions, p); }
 inline void ReleaseModelMetadata(ModelMetadata* p) { Call<void(ModelMetadata*)>(kReleaseModelMetadata, p); }
+inline void ReleaseArenaCfg(ArenaCfg* p) { Call<void(ArenaCfg*)>(kReleaseArenaCfg, p); }
 
 // True when status is success; otherwise prints "tesk: <what>: <message>" on
 // stderr and releases the status.

@@ -18,7 +18,9 @@ ort::SessionOptions* MakeSessionOptions(std::int32_t runModelType) {
         ort::Check(ort::SetIntraOpNumThreads(options, intraThreads), "intra-op threads") &&
         ort::Check(ort::SetInterOpNumThreads(options, 1), "inter-op threads") &&
         ort::Check(ort::AddSessionConfigEntry(options, "session.intra_op.allow_spinning", "0"), "spinning") &&
-        ort::Check(ort::AddSessionConfigEntry(options, "session.inter_op.allow_spinning", "0"), "spinning");
+        ort::Check(ort::AddSessionConfigEntry(options, "session.inter_op.allow_spinning", "0"), "spinning") &&
+        // The environment's bounded pool instead of an unbounded one per session.
+        ort::Check(ort::AddSessionConfigEntry(options, "session.use_env_allocators", "1"), "shared pool");
     if (!ok) {
         ort::ReleaseSessionOptions(options);
         return nullptr;

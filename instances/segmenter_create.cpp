@@ -134,6 +134,12 @@ VIDRA_API int32_t VidraSegmenterCreate(const VidraSegmenterOptions* given, Vidra
         log.Report(VIDRA_LOG_ERROR, "VidraSegmenterCreate: out is NULL");
         return VIDRA_STATUS_NULL_ARGUMENT;
     }
+    if (options.logLevel < VIDRA_LOG_DEBUG || options.logLevel > VIDRA_LOG_ERROR) {
+        log.least = VIDRA_LOG_ERROR;  // the given filter means nothing: say why at the usual level
+        log.Report(VIDRA_LOG_ERROR, "VidraSegmenterCreate: logLevel %d is not 0 (debug) to 3 (error)",
+                   options.logLevel);
+        return VIDRA_STATUS_BAD_OPTION;
+    }
     try {
         return instances::CreateChecked(options, log, out);
     } catch (const std::bad_alloc&) {

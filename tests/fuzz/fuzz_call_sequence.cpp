@@ -38,17 +38,8 @@ std::string Folder(std::size_t k) {
     }
 }
 
-std::int64_t ElementSize(std::int32_t type) {
-    return type == 0 || type == 1 || type == 2 || type == 3 ? 4 : type == 4 || type == 5 ? 1 : 0;
-}
-
 std::int64_t Count(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-    std::int64_t n = 1;
-    for (std::int64_t v : {a, b, c, d}) {
-        if (v <= 0 || n > (std::int64_t{1} << 26) / v) return -1;
-        n *= v;
-    }
-    return n;
+    return fuzz::ElementCount(a, b, c, d, std::int64_t{1} << 26);
 }
 
 // The frame and mask bytes the segmenter may touch. A refused or failed
@@ -70,7 +61,7 @@ void RunPlus(NnxModel& m, fuzz::Reader& in) {
     std::vector<NnxBuffer> ins, outs;
     auto add = [&](std::vector<NnxBuffer>& list, std::int64_t n, std::int32_t type) {
         // The documented size, or that size changed by a small amount either way.
-        const std::int64_t size = n * (type == 1 ? 4 : ElementSize(type));
+        const std::int64_t size = n * (type == 1 ? 4 : fuzz::ElementBytes(type));
         const std::int64_t delta = static_cast<std::int8_t>(in.Byte()) % 9;
         const std::int64_t bytes = std::max<std::int64_t>(0, size + delta);
         store.emplace_back(static_cast<std::size_t>(bytes), 0x3c);  // empty: a null pointer, refused

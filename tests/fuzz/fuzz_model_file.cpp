@@ -16,23 +16,9 @@ namespace {
 // the library, would run out of memory.
 constexpr std::int64_t kMaxBytes = std::int64_t{64} << 20;
 
-std::int64_t ElementSize(std::int32_t type) {
-    switch (type) {
-        case 0: case 2: case 3: return 4;
-        case 1: return 2;
-        case 4: case 5: return 1;
-        default: return 0;
-    }
-}
-
 // N*C*H*W, or -1 when a dimension is not positive or the product passes 2^40.
 std::int64_t Logical(std::int32_t n, std::int32_t c, std::int32_t h, std::int32_t w) {
-    std::int64_t count = 1;
-    for (std::int64_t d : {n, c, h, w}) {
-        if (d <= 0 || count > (std::int64_t{1} << 40) / d) return -1;
-        count *= d;
-    }
-    return count;
+    return fuzz::ElementCount(n, c, h, w, std::int64_t{1} << 40);
 }
 
 // Elements the engine stores for a tensor in its format: channels padded to a
@@ -68,7 +54,7 @@ void ThroughEngine(const char* path) {
         bool fits = true;
         for (std::int32_t i = 0; i < in.count && fits; ++i) {
             const std::int64_t bytes = Stored(in.formats[i], in.d0[i], in.d1[i], in.d2[i], in.d3[i]) *
-                                       ElementSize(in.types[i]);
+                                       fuzz::ElementBytes(in.types[i]);
             fits = bytes > 0 && bytes <= kMaxBytes;
             if (fits) buffers.push_back(Buffer(bytes, 0x3c));
         }
@@ -100,7 +86,7 @@ void ThroughEngine(const char* path) {
 std::int64_t NnxBytes(const std::int32_t* d0, const std::int32_t* d1, const std::int32_t* d2,
                       const std::int32_t* d3, const std::int32_t* types, std::int32_t i) {
     const std::int64_t n = Logical(d0[i], d1[i], d2[i], d3[i]);
-    const std::int64_t size = types[i] == 1 ? 4 : ElementSize(types[i]);
+    const std::int64_t size = types[i] == 1 ? 4 : fuzz::ElementBytes(types[i]);
     return n > 0 && size > 0 && n * size <= kMaxBytes ? n * size : -1;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #if defined(_WIN32)
@@ -57,6 +58,22 @@ private:
     std::size_t size_;
     std::size_t used_ = 0;
 };
+
+// Bytes per element of an engine type code (float16 as 2); 0 when unknown.
+inline std::int64_t ElementBytes(std::int32_t type) {
+    return type == 0 || type == 2 || type == 3 ? 4 : type == 1 ? 2 : type == 4 || type == 5 ? 1 : 0;
+}
+
+// N*C*H*W, or -1 when a dimension is not positive or the product passes bound.
+inline std::int64_t ElementCount(std::int32_t n, std::int32_t c, std::int32_t h, std::int32_t w,
+                                 std::int64_t bound) {
+    std::int64_t count = 1;
+    for (const std::int64_t d : {n, c, h, w}) {
+        if (d <= 0 || count > bound / d) return -1;
+        count *= d;
+    }
+    return count;
+}
 
 // A scratch path of this process in the temporary folder.
 inline std::string ScratchPath(const std::string& name) {

@@ -2,31 +2,19 @@
 #ifndef VIDRA_TESTS_INSTANCES_SUPPORT_H
 #define VIDRA_TESTS_INSTANCES_SUPPORT_H
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-#include "exports/ppm.h"
+#include "exports/host_test_support.h"
 #include "instances/yuv_bt601.h"
 #include "vidra.h"
 
 namespace support {
 
-#if defined(_WIN32)
-const std::string kSeparator = "\\";
-#else
-const std::string kSeparator = "/";
-#endif
-const std::string kModelDir = VIDRA_TEST_MODEL_DIR;
-
-inline RgbImage LoadPhoto(const std::string& name) {
-    RgbImage image;
-    const std::string path = kModelDir + kSeparator + "test" + kSeparator + "frames" + kSeparator + name;
-    EXPECT_TRUE(ReadPpm(path, image)) << path << " (made by `make models`)";
-    return image;
-}
+// Pixel (x, y) of an RgbImage, const or not.
+template <class Image>
+auto* Px(Image& image, int x, int y) { return &image.rgb[(size_t(y) * image.width + x) * 3]; }
 
 // The photo moved right by dx pixels (edge column repeated) and brightened:
 // a sequence of these changes enough to run the network, while a repeated
@@ -35,11 +23,8 @@ inline RgbImage Variant(const RgbImage& photo, int dx, int brighten) {
     RgbImage out = photo;
     for (int y = 0; y < photo.height; ++y)
         for (int x = 0; x < photo.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const int from = x - dx < 0 ? 0 : x - dx;
-                const int v = photo.rgb[(static_cast<size_t>(y) * photo.width + from) * 3 + c] + brighten;
-                out.rgb[(static_cast<size_t>(y) * photo.width + x) * 3 + c] = static_cast<uint8_t>(v > 255 ? 255 : v);
-            }
+            for (int c = 0; c < 3; ++c)
+                Px(out, x, y)[c] = uint8_t(std::min(Px(photo, std::max(x - dx, 0), y)[c] + brighten, 255));
     return out;
 }
 
@@ -49,87 +34,52 @@ struct OwnedImage {
     VidraImage image{};
 };
 
-// The photo in one of the packed layouts, rows padded to `stride` bytes
-// (negative: the rows are stored bottom-up). Padding bytes hold 0xA5.
+// The photo in one of the packed layouts, each row followed by `padding`
+// bytes of 0xA5, stored bottom-up (a negative stride) when asked.
 inline OwnedImage Packed(const RgbImage& photo, int32_t format, int32_t padding, bool bottomUp) {
-    const bool four = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32;
     const bool bgr = format == VIDRA_PIXEL_BGR24 || format == VIDRA_PIXEL_BGRA32;
-    const int32_t bpp = four ? 4 : 3;
+    const int32_t bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
     const int32_t stride = photo.width * bpp + padding;
-    OwnedImage out;
-    out.bytes.assign(static_cast<size_t>(stride) * photo.height, 0xA5);
+    OwnedImage out{std::vector<uint8_t>(size_t(stride) * photo.height, 0xA5)};
     for (int y = 0; y < photo.height; ++y) {
-        const int row = bottomUp ? photo.height - 1 - y : y;
-        uint8_t* dst = out.bytes.data() + static_cast<size_t>(row) * stride;
+        uint8_t* dst = out.bytes.data() + size_t(bottomUp ? photo.height - 1 - y : y) * stride;
         for (int x = 0; x < photo.width; ++x) {
-            const uint8_t* px = &photo.rgb[(static_cast<size_t>(y) * photo.width + x) * 3];
-            for (int c = 0; c < 3; ++c) dst[x * bpp + c] = px[bgr ? 2 - c : c];
-            if (four) dst[x * bpp + 3] = static_cast<uint8_t>(x * 7 + y);  // never read
+            for (int c = 0; c < 3; ++c) dst[x * bpp + c] = Px(photo, x, y)[bgr ? 2 - c : c];
+            if (bpp == 4) dst[x * bpp + 3] = uint8_t(x * 7 + y);  // never read
         }
     }
-    out.image.width = photo.width;
-    out.image.height = photo.height;
-    out.image.format = format;
-    out.image.planes[0] = out.bytes.data() + (bottomUp ? static_cast<size_t>(photo.height - 1) * stride : 0);
-    out.image.strides[0] = bottomUp ? -stride : stride;
+    uint8_t* top = out.bytes.data() + (bottomUp ? size_t(photo.height - 1) * stride : 0);
+    out.image = {photo.width, photo.height, format, 0, {top}, {bottomUp ? -stride : stride}};
     return out;
 }
 
-// BT.601 limited range, integer form, the forward twin of YuvToRgbBt601;
-// U and V from the mean colour of each 2 x 2 block.
-inline void RgbToYuv(int r, int g, int b, uint8_t* y, uint8_t* u, uint8_t* v) {
-    if (y) *y = static_cast<uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-    if (u) *u = static_cast<uint8_t>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-    if (v) *v = static_cast<uint8_t>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
-}
-
-// NV12 or I420 made from the photo; every plane's rows padded by 16 bytes.
+// NV12 or I420 made from the photo by the forward twin of the library's
+// BT.601 conversion, U and V from the mean colour of each 2 x 2 block; every
+// plane's rows padded by 16 bytes.
 inline OwnedImage Yuv(const RgbImage& photo, int32_t format) {
-    const int w = photo.width, h = photo.height, cw = (w + 1) / 2, ch = (h + 1) / 2;
-    const int32_t lumaStride = w + 16;
-    const int32_t chromaStride = (format == VIDRA_PIXEL_NV12 ? 2 * cw : cw) + 16;
-    const size_t lumaBytes = static_cast<size_t>(lumaStride) * h;
-    const size_t chromaBytes = static_cast<size_t>(chromaStride) * ch;
-    OwnedImage out;
-    out.bytes.assign(lumaBytes + 2 * chromaBytes, 0x5A);
+    const bool nv12 = format == VIDRA_PIXEL_NV12;
+    const int w = photo.width, h = photo.height, cw = (w + 1) / 2, ch = (h + 1) / 2, step = nv12 ? 2 : 1;
+    const int32_t s[3] = {w + 16, cw * step + 16, nv12 ? 0 : cw + 16};
+    OwnedImage out{std::vector<uint8_t>(size_t(s[0]) * h + size_t(s[1] + s[2]) * ch, 0x5A)};
     uint8_t* luma = out.bytes.data();
-    uint8_t* chroma1 = luma + lumaBytes;
-    uint8_t* chroma2 = chroma1 + chromaBytes;
-    auto at = [&](int x, int y, int c) {
-        return static_cast<int>(photo.rgb[(static_cast<size_t>(y) * w + x) * 3 + c]);
-    };
+    uint8_t* u = luma + size_t(s[0]) * h;
+    uint8_t* v = nv12 ? u + 1 : u + size_t(s[1]) * ch;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            RgbToYuv(at(x, y, 0), at(x, y, 1), at(x, y, 2), &luma[y * lumaStride + x], nullptr, nullptr);
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = Px(photo, x, y);
+            luma[y * s[0] + x] = uint8_t(((66 * p[0] + 129 * p[1] + 25 * p[2] + 128) >> 8) + 16);
+        }
     for (int y = 0; y < ch; ++y)
         for (int x = 0; x < cw; ++x) {
-            int sum[3] = {0, 0, 0}, n = 0;
-            for (int dy = 0; dy < 2; ++dy)
-                for (int dx = 0; dx < 2; ++dx) {
-                    const int sx = 2 * x + dx, sy = 2 * y + dy;
-                    if (sx >= w || sy >= h) continue;
-                    for (int c = 0; c < 3; ++c) sum[c] += at(sx, sy, c);
-                    ++n;
-                }
-            uint8_t u, v;
-            RgbToYuv((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n, nullptr, &u, &v);
-            if (format == VIDRA_PIXEL_NV12) {
-                chroma1[y * chromaStride + 2 * x] = u;
-                chroma1[y * chromaStride + 2 * x + 1] = v;
-            } else {
-                chroma1[y * chromaStride + x] = u;
-                chroma2[y * chromaStride + x] = v;
-            }
+            int m[3] = {0, 0, 0}, n = 0;
+            for (int sy = 2 * y; sy < std::min(2 * y + 2, h); ++sy)
+                for (int sx = 2 * x; sx < std::min(2 * x + 2, w); ++sx, ++n)
+                    for (int c = 0; c < 3; ++c) m[c] += Px(photo, sx, sy)[c];
+            for (int& c : m) c = (c + n / 2) / n;
+            u[y * s[1] + x * step] = uint8_t(((-38 * m[0] - 74 * m[1] + 112 * m[2] + 128) >> 8) + 128);
+            v[y * s[nv12 ? 1 : 2] + x * step] = uint8_t(((112 * m[0] - 94 * m[1] - 18 * m[2] + 128) >> 8) + 128);
         }
-    out.image.width = w;
-    out.image.height = h;
-    out.image.format = format;
-    out.image.planes[0] = luma;
-    out.image.planes[1] = chroma1;
-    out.image.planes[2] = format == VIDRA_PIXEL_I420 ? chroma2 : nullptr;
-    out.image.strides[0] = lumaStride;
-    out.image.strides[1] = chromaStride;
-    out.image.strides[2] = format == VIDRA_PIXEL_I420 ? chromaStride : 0;
+    out.image = {w, h, format, 0, {luma, u, nv12 ? nullptr : v}, {s[0], s[1], s[2]}};
     return out;
 }
 
@@ -137,52 +87,38 @@ inline OwnedImage Yuv(const RgbImage& photo, int32_t format) {
 // library's conversion, its chroma from the sample of its 2 x 2 block.
 inline RgbImage RgbOfYuv(const OwnedImage& yuv) {
     const VidraImage& im = yuv.image;
-    RgbImage out;
-    out.width = im.width;
-    out.height = im.height;
-    out.rgb.resize(static_cast<size_t>(im.width) * im.height * 3);
+    const bool nv12 = im.format == VIDRA_PIXEL_NV12;
+    RgbImage out{im.width, im.height, std::vector<uint8_t>(size_t(im.width) * im.height * 3)};
     for (int y = 0; y < im.height; ++y)
         for (int x = 0; x < im.width; ++x) {
-            const uint8_t* c1 = im.planes[1] + (y / 2) * im.strides[1];
-            uint8_t u, v;
-            if (im.format == VIDRA_PIXEL_NV12) {
-                u = c1[(x / 2) * 2];
-                v = c1[(x / 2) * 2 + 1];
-            } else {
-                u = c1[x / 2];
-                v = im.planes[2][(y / 2) * im.strides[2] + x / 2];
-            }
-            instances::YuvToRgbBt601(im.planes[0][y * im.strides[0] + x], u, v,
-                                     &out.rgb[(static_cast<size_t>(y) * im.width + x) * 3]);
+            const uint8_t* u = im.planes[1] + (y / 2) * im.strides[1] + (x / 2) * (nv12 ? 2 : 1);
+            const uint8_t v = nv12 ? u[1] : im.planes[2][(y / 2) * im.strides[2] + x / 2];
+            instances::YuvToRgbBt601(im.planes[0][y * im.strides[0] + x], *u, v, Px(out, x, y));
         }
     return out;
 }
 
-struct Options {
+// Default options for width x height frames; modelPath must outlive them.
+inline VidraSegmenterOptions OptionsFor(int32_t width, int32_t height, const char* modelPath = kModelDir.c_str()) {
     VidraSegmenterOptions options;
-    explicit Options(int32_t width, int32_t height, const std::string& path = kModelDir) : path_(path) {
-        VidraSegmenterOptionsInit(&options);
-        options.width = width;
-        options.height = height;
-        options.modelPath = path_.c_str();
-    }
+    VidraSegmenterOptionsInit(&options);
+    options.width = width;
+    options.height = height;
+    options.modelPath = modelPath;
+    return options;
+}
 
-private:
-    std::string path_;
-};
-
-// Creates an instance for width x height frames with the default options.
 inline VidraSegmenter* NewInstance(int32_t width, int32_t height) {
-    Options o(width, height);
+    const VidraSegmenterOptions options = OptionsFor(width, height);
     VidraSegmenter* segmenter = nullptr;
-    EXPECT_EQ(VidraSegmenterCreate(&o.options, &segmenter), VIDRA_STATUS_OK);
+    EXPECT_EQ(VidraSegmenterCreate(&options, &segmenter), VIDRA_STATUS_OK);
     return segmenter;
 }
 
 // Segments one frame into a packed mask; the status must be OK.
 inline std::vector<uint8_t> Segment(VidraSegmenter* segmenter, const VidraImage& frame) {
-    std::vector<uint8_t> mask(static_cast<size_t>(frame.width) * frame.height, 0xEE);
-    VidraMask out{frame.width, frame.height, frame.width, 0, mask.data()};
+    std::vector<uint8_t> mask(size_t(frame.width) * frame.height, 0xEE);
+    const VidraMask out{frame.width, frame.height, frame.width, 0, mask.data()};
     EXPECT_EQ(VidraSegmenterProcess(segmenter, &frame, &out), VIDRA_STATUS_OK);
     return mask;
 }

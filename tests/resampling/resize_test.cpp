@@ -1,7 +1,7 @@
 // The resize routines: worked examples, and the vector paths against their
 // scalar kernels and the per-pixel formulas below, bit for bit. The routines
-// themselves take the AVX2 kernels where the processor has them; the SSE2
-// kernels of other processors are called directly, so both are checked here.
+// take the AVX2 kernels where the processor has them; the SSE2 ones of other
+// processors are called directly, so both are checked here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,9 +25,9 @@ constexpr float kFloatCanary = -12345.0f;
 
 int Uniform(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
-std::string Where(const ResizeGeometry& g) {
-    return std::to_string(g.srcWidth) + "x" + std::to_string(g.srcHeight) + "->" +
-           std::to_string(g.dstWidth) + "x" + std::to_string(g.dstHeight);
+std::string Where(const ResizeGeometry& g, int step = 1) {
+    return std::to_string(g.srcWidth) + "x" + std::to_string(g.srcHeight) + "->" + std::to_string(g.dstWidth) +
+           "x" + std::to_string(g.dstHeight) + " step " + std::to_string(step);
 }
 
 bool SameBits(const Floats& a, const Floats& b) {
@@ -40,12 +40,10 @@ Bytes RandomBytes(std::mt19937& rng, size_t n, int mode = -1) {
     if (mode < 0) mode = Uniform(rng, 0, 3);
     Bytes v(n);
     for (size_t i = 0; i < n;) {
-        const uint8_t level = static_cast<uint8_t>(Uniform(rng, 0, 2) == 0 ? Uniform(rng, 0, 255) : Uniform(rng, 0, 1) * 255);
-        const size_t run = mode == 3 ? static_cast<size_t>(Uniform(rng, 1, 3000)) : 1;
-        for (size_t end = std::min(n, i + run); i < end; ++i) {
-            v[i] = mode == 0 ? static_cast<uint8_t>(Uniform(rng, 0, 255)) : mode == 1 ? static_cast<uint8_t>(Uniform(rng, 0, 1) * 255)
-                 : mode == 2 ? static_cast<uint8_t>(Uniform(rng, 0, 15) * 16) : level;
-        }
+        const int level = Uniform(rng, 0, 2) == 0 ? Uniform(rng, 0, 255) : Uniform(rng, 0, 1) * 255;
+        for (size_t end = std::min(n, i + (mode == 3 ? Uniform(rng, 1, 3000) : 1)); i < end; ++i)
+            v[i] = static_cast<uint8_t>(mode == 0 ? Uniform(rng, 0, 255) : mode == 1 ? Uniform(rng, 0, 1) * 255
+                                        : mode == 2 ? Uniform(rng, 0, 15) * 16 : level);
     }
     return v;
 }
@@ -117,25 +115,7 @@ Bytes TwoRows(const Bytes& row) {
 
 }  // namespace
 
-// The vector table builder (sixteen positions per step) against the scalar one.
-TEST(BuildResizeTables, VectorMatchesScalarBitForBit) {
-    std::mt19937 rng(1234);
-    rgbproc::RGBPROCESS p;
-    for (int iter = 0; iter < 4000; ++iter) {
-        const int hi = iter % 4 == 0 ? 5000 : 40;
-        const ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, 40), Uniform(rng, 1, hi), Uniform(rng, 1, 40)};
-        const int step = Uniform(rng, 1, 4);
-        const size_t n = 2 * (g.dstWidth + g.dstHeight);
-        std::vector<int32_t> vi(n, -7), si(n, -7);
-        Floats vw(n, -7.0f), sw(n, -7.0f);
-        p.BuildResizeTables(vi.data(), vw.data(), &g, step);
-        k::BuildResizeTablesScalar(si.data(), sw.data(), &g, step);
-        ASSERT_EQ(vi, si) << Where(g);
-        ASSERT_TRUE(SameBits(vw, sw)) << Where(g);
-    }
-}
-
-TEST(ResizeUchar, WorkedExamplesCopyAndNull) {
+TEST(ResizeUchar, WorkedExamples) {
     const struct { ResizeGeometry g; Bytes src, channel, mask; } cases[] = {
         // Positions 0.5, 2.5, 4.5, 6.5: halves round up in the channel, to even in the mask.
         {{7, 2, 4, 2}, TwoRows({0, 253, 0, 253, 0, 253, 9}), TwoRows({127, 127, 127, 9}),
@@ -151,63 +131,94 @@ TEST(ResizeUchar, WorkedExamplesCopyAndNull) {
         EXPECT_EQ(Resize8(c.src, c.g, false), c.channel) << Where(c.g);
         EXPECT_EQ(Resize8(c.src, c.g, true), c.mask) << Where(c.g);
     }
-
-    // Equal sizes copy, the channel with a pixel step; only a mask copy is logged.
-    std::mt19937 rng(7);
-    const Bytes frame = RandomBytes(rng, 9 * 5 * 3);
-    Bytes same(frame.size(), kCanary);
-    rgbproc::RGBPROCESS p;
-    const ResizeGeometry eq{9, 5, 9, 5}, up{9, 5, 12, 7}, empty{9, 5, 0, 3};
-    for (int c = 0; c < 3; ++c) p.ResizeUcharChannel(frame.data() + c, same.data() + c, &eq, 3);
-    EXPECT_EQ(same, frame);
-    Bytes untouched(12 * 7, kCanary);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Resize8(frame, eq, true), Bytes(frame.begin(), frame.begin() + 45));
-    // A null plane or an empty size: nothing written.
-    p.ResizeUcharMask(nullptr, untouched.data(), &eq);
-    p.ResizeUcharMask(nullptr, untouched.data(), &up);
-    p.ResizeUcharMask(frame.data(), nullptr, &up);
-    p.ResizeUcharMask(frame.data(), untouched.data(), &empty);
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ResizeUcharMask copy succeeded");
-    p.ResizeUcharChannel(nullptr, untouched.data(), &up, 1);
-    p.ResizeUcharChannel(frame.data(), nullptr, &up, 1);
-    p.ResizeUcharChannel(frame.data(), untouched.data(), &empty, 1);
-    EXPECT_EQ(untouched, Bytes(12 * 7, kCanary));
 }
 
-// Thousands of geometries, the first the camera frame to the network input:
-// up and down, sizes of 1, widths not a multiple of 4, pixel steps 1 to 4.
-// The guard bytes after each plane and between channels must stay untouched.
-TEST(ResizeUchar, VectorMatchesScalarAndReference) {
+TEST(ResizeFloat, WorkedExamples) {
+    const struct { ResizeGeometry g; Floats src, row; } cases[] = {
+        {{2, 2, 4, 2}, {0, 1, 0, 1}, {0, 1.0f / 3, 2.0f / 3, 1}},
+        {{3, 3, 5, 3}, {0, 0.5f, 1, 0, 0.5f, 1, 0, 0.5f, 1}, {0, 0.25f, 0.5f, 0.75f, 1}},
+    };
+    rgbproc::RGBPROCESS p;
+    for (const auto& c : cases) {
+        Floats out(c.g.dstWidth * c.g.dstHeight, kFloatCanary);
+        p.ResizeFloat(c.src.data(), out.data(), &c.g);
+        for (size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], c.row[i % c.row.size()], 1e-6f) << Where(c.g);
+    }
+}
+
+// Equal sizes copy (the channel with a pixel step); only the mask copy and a
+// failed float copy are logged. A null plane or an empty size writes nothing.
+TEST(Resize, CopiesAndRefusals) {
+    std::mt19937 rng(7);
+    rgbproc::RGBPROCESS p;
+    const ResizeGeometry eq{3, 2, 3, 2}, other{3, 2, 4, 3}, empty{3, 2, 0, 2};
+    const Bytes frame = RandomBytes(rng, 3 * 2 * 3);
+    const Floats src = {0.5f, -3, 7, 1e-3f, 2, 8};
+    Bytes same(frame.size(), kCanary), untouched(12, kCanary);
+    Floats fsame(6, kFloatCanary), funtouched(12, kFloatCanary);
+    for (int c = 0; c < 3; ++c) p.ResizeUcharChannel(frame.data() + c, same.data() + c, &eq, 3);
+    p.ResizeFloat(src.data(), fsame.data(), &eq);
+    EXPECT_EQ(same, frame);
+    EXPECT_EQ(fsame, src);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Resize8(frame, eq, true), Bytes(frame.begin(), frame.begin() + 6));
+    p.ResizeUcharMask(nullptr, untouched.data(), &eq);
+    for (int k = 0; k < 3; ++k) {  // a null source, a null destination, an empty size
+        const ResizeGeometry* g = k == 2 ? &empty : &other;
+        p.ResizeUcharMask(k == 0 ? nullptr : frame.data(), k == 1 ? nullptr : untouched.data(), g);
+        p.ResizeUcharChannel(k == 0 ? nullptr : frame.data(), k == 1 ? nullptr : untouched.data(), g, 1);
+        p.ResizeFloat(k == 0 ? nullptr : src.data(), k == 1 ? nullptr : funtouched.data(), g);
+    }
+    p.ResizeFloat(nullptr, fsame.data(), &eq);  // the failed bounded copy zero-fills
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ResizeUcharMask copy succeededResizeFloat failed, copy failed 22");
+    EXPECT_EQ(untouched, Bytes(12, kCanary));
+    EXPECT_EQ(funtouched, Floats(12, kFloatCanary));
+    EXPECT_EQ(fsame, Floats(6, 0.0f));
+}
+
+// Thousands of geometries: up and down, sizes of 1, widths not a multiple of
+// 4, pixel steps 1 to 4, long table axes, and the library's own (camera frame
+// to network input, mask to the frame, network output to its double). Each
+// through the routine, the scalar and SSE2 kernels and the formulas above;
+// the canaries after each plane and between channels must stay.
+TEST(Resize, VectorMatchesScalarAndReference) {
     std::mt19937 rng(99);
+    std::uniform_real_distribution<float> logit(-8.0f, 8.0f);
     rgbproc::RGBPROCESS p;
     for (int iter = 0; iter < 3000; ++iter) {
         const int hi = iter % 20 == 0 ? 300 : 24;
         ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi)};
         int step = Uniform(rng, 1, 4);
         if (iter == 0) g = {640, 480, 288, 160}, step = 4;
-        if (iter == 1) g = {288, 160, 1283, 721}, step = 1;  // final mask resize, several column chunks
+        if (iter == 1) g = {288, 160, 1283, 721}, step = 1;  // several column chunks of the mask resize
+        if (iter == 2) g = {144, 80, 288, 160};
         // Enlargements of flat areas, where the mask resize copies flat blocks.
         if (iter % 20 == 10) g = {Uniform(rng, 1, 40), Uniform(rng, 1, 40), Uniform(rng, 32, 600), Uniform(rng, 41, 200)};
+        if (iter % 20 == 5) g.srcWidth = Uniform(rng, 1, 5000), g.dstWidth = Uniform(rng, 1, 5000);
+        // The tables: the vector builder (sixteen positions per step) against the scalar one.
+        std::vector<int32_t> idx(2 * (g.dstWidth + g.dstHeight)), vidx(idx.size(), -7);
+        Floats wts(idx.size()), vwts(idx.size(), -7.0f);
+        k::BuildResizeTablesScalar(idx.data(), wts.data(), &g, step);
+        p.BuildResizeTables(vidx.data(), vwts.data(), &g, step);
+        ASSERT_EQ(vidx, idx) << Where(g, step);
+        ASSERT_TRUE(SameBits(vwts, wts)) << Where(g, step);
+
         const int ch = Uniform(rng, 0, step - 1);
         const Bytes src = RandomBytes(rng, static_cast<size_t>(g.srcWidth) * g.srcHeight * step, iter % 20 == 10 ? 3 : -1);
         const size_t plane = static_cast<size_t>(g.dstWidth) * g.dstHeight;
         Bytes vec(plane * step + 4, kCanary), sca(vec), expect(vec);
         p.ResizeUcharChannel(src.data() + ch, vec.data() + ch, &g, step);
         Reference8(src.data() + ch, g, step, false, expect.data() + ch);
-        std::vector<int32_t> idx(2 * (g.dstWidth + g.dstHeight));
-        Floats wts(idx.size());
-        k::BuildResizeTablesScalar(idx.data(), wts.data(), &g, step);
         const rgbproc::ResizeTables t{idx.data(), wts.data(), g.dstWidth, g.dstHeight};
         for (int y = 0; y < g.dstHeight; ++y) {
             k::ChannelRowScalar(src.data() + ch + t.y0()[y] * g.srcWidth, src.data() + ch + t.y1()[y] * g.srcWidth,
                                 t, y, step, 0, g.dstWidth, sca.data() + ch + y * g.dstWidth * step);
         }
-        ASSERT_EQ(vec, expect) << Where(g) << " step " << step;
-        ASSERT_EQ(vec, sca) << Where(g) << " step " << step;
+        ASSERT_EQ(vec, expect) << Where(g, step);
+        ASSERT_EQ(vec, sca) << Where(g, step);
+        if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;  // copies: see the examples
 
-        if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
         Bytes mvec(plane + 4, kCanary), msse(mvec), msca(mvec), mexp(mvec);
         p.ResizeUcharMask(src.data(), mvec.data(), &g);
         Reference8(src.data(), g, 1, true, mexp.data());
@@ -221,60 +232,20 @@ TEST(ResizeUchar, VectorMatchesScalarAndReference) {
             const uint32_t four = p.InterpolateFour(t, src.data(), 0, 0, t.y0()[0] * g.srcWidth, t.y1()[0] * g.srcWidth);
             ASSERT_EQ(std::memcmp(&four, mvec.data(), 4), 0) << Where(g);
         }
-    }
-}
 
-TEST(ResizeFloat, WorkedExamplesCopyAndNull) {
-    const struct { ResizeGeometry g; Floats src, row; } cases[] = {
-        {{2, 2, 4, 2}, {0, 1, 0, 1}, {0, 1.0f / 3, 2.0f / 3, 1}},
-        {{3, 3, 5, 3}, {0, 0.5f, 1, 0, 0.5f, 1, 0, 0.5f, 1}, {0, 0.25f, 0.5f, 0.75f, 1}},
-    };
-    rgbproc::RGBPROCESS p;
-    for (const auto& c : cases) {
-        Floats out(c.g.dstWidth * c.g.dstHeight, kFloatCanary);
-        p.ResizeFloat(c.src.data(), out.data(), &c.g);
-        for (size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], c.row[i % c.row.size()], 1e-6f) << Where(c.g);
-    }
-
-    const Floats src = {0.5f, -3, 7, 1e-3f, 2, 8};
-    const ResizeGeometry eq{3, 2, 3, 2}, up{3, 2, 2, 2}, empty{3, 2, 0, 2};
-    Floats same(6, kFloatCanary), untouched(4, kFloatCanary);
-    p.ResizeFloat(src.data(), same.data(), &eq);
-    EXPECT_EQ(same, src);
-    p.ResizeFloat(nullptr, untouched.data(), &up);
-    p.ResizeFloat(src.data(), nullptr, &up);
-    p.ResizeFloat(src.data(), untouched.data(), &empty);
-    EXPECT_EQ(untouched, Floats(4, kFloatCanary));
-    testing::internal::CaptureStdout();
-    p.ResizeFloat(nullptr, same.data(), &eq);  // the failed bounded copy zero-fills
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ResizeFloat failed, copy failed 22");
-}
-
-// Thousands of geometries, the first the mask back to the network size.
-TEST(ResizeFloat, VectorMatchesScalarAndReference) {
-    std::mt19937 rng(21);
-    std::uniform_real_distribution<float> logit(-8.0f, 8.0f);
-    rgbproc::RGBPROCESS p;
-    for (int iter = 0; iter < 3000; ++iter) {
-        const int hi = iter % 20 == 0 ? 400 : 30;
-        ResizeGeometry g{Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi), Uniform(rng, 1, hi)};
-        if (iter == 0) g = {144, 80, 288, 160};
-        if (g.srcWidth == g.dstWidth && g.srcHeight == g.dstHeight) continue;
-        Floats src(static_cast<size_t>(g.srcWidth) * g.srcHeight);
-        for (auto& f : src) f = logit(rng);
-        Floats vec(static_cast<size_t>(g.dstWidth) * g.dstHeight + 4, kFloatCanary), sse(vec), sca(vec), expect(vec);
-        p.ResizeFloat(src.data(), vec.data(), &g);
-        ReferenceFloat(src.data(), g, expect.data());
-        const k::FloatAxis cols = k::MakeFloatAxis(g.srcWidth, g.dstWidth);
-        const k::FloatAxis rows = k::MakeFloatAxis(g.srcHeight, g.dstHeight);
+        Floats fsrc(static_cast<size_t>(g.srcWidth) * g.srcHeight);
+        for (auto& f : fsrc) f = logit(rng);
+        Floats fvec(plane + 4, kFloatCanary), fsse(fvec), fsca(fvec), fexp(fvec);
+        p.ResizeFloat(fsrc.data(), fvec.data(), &g);
+        ReferenceFloat(fsrc.data(), g, fexp.data());
+        const k::FloatAxis cols = k::MakeFloatAxis(g.srcWidth, g.dstWidth), rows = k::MakeFloatAxis(g.srcHeight, g.dstHeight);
         for (int y = 0; y < g.dstHeight; ++y) {
-            const k::FloatRow row = k::MakeFloatRow(src.data(), g.srcWidth, rows, y);
-            k::FloatRowScalar(row, cols, 0, g.dstWidth, sca.data() + y * g.dstWidth);
-            k::FloatRowSse(row, cols, g.dstWidth, sse.data() + y * g.dstWidth);
+            const k::FloatRow row = k::MakeFloatRow(fsrc.data(), g.srcWidth, rows, y);
+            k::FloatRowScalar(row, cols, 0, g.dstWidth, fsca.data() + y * g.dstWidth);
+            k::FloatRowSse(row, cols, g.dstWidth, fsse.data() + y * g.dstWidth);
         }
-        ASSERT_TRUE(SameBits(vec, expect)) << Where(g);
-        ASSERT_TRUE(SameBits(vec, sca)) << Where(g);
-        ASSERT_TRUE(SameBits(sse, sca)) << Where(g);
+        ASSERT_TRUE(SameBits(fvec, fexp)) << Where(g);
+        ASSERT_TRUE(SameBits(fvec, fsca)) << Where(g);
+        ASSERT_TRUE(SameBits(fsse, fsca)) << Where(g);
     }
 }

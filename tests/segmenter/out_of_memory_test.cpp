@@ -3,7 +3,6 @@
 // the host, and leave a segmenter that works once memory is back.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,31 +13,6 @@
 #include "segmenter_fixture.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// The allocations to fail, counted from the start of the call: each of the
-// first ones, then a few deep into the region filter's queue.
-std::vector<long> FailurePoints() {
-    std::vector<long> points;
-    for (long n = 0; n < 40; ++n) points.push_back(n);
-    for (long n : {100L, 1000L, 20000L, 45000L, 10000000L}) points.push_back(n);
-    return points;
-}
-
-struct Outcome {
-    int status;
-    bool injected;
-    std::string log;
-};
-
-Outcome CallFailingAfter(long allowed, const std::function<int()>& call) {
-    LogCapture log;
-    FailAllocationAfter(allowed);
-    const int status = call();
-    const bool injected = StopFailingAllocations();
-    return {status, injected, log.Text()};
-}
 
 TEST(OutOfMemory, CreationAndFramesFailWithMinusOneAndALogLine) {
     // A folder searched for the model (empty name): the search's strings and
@@ -56,43 +30,51 @@ TEST(OutOfMemory, CreationAndFramesFailWithMinusOneAndALogLine) {
     const std::vector<uint8_t> frame(64 * 48 * 3, 90);
     std::vector<uint8_t> mask(64 * 48);
 
-    struct Case {
-        const char* what;
-        std::function<int()> call;
-        int statusWithMemory;
-    };
-    const Case cases[] = {
+    const struct { const char* what; std::function<int()> call; int statusWithMemory; } cases[] = {
         {"creation", [&] { return VidraCreateWithPathPlus(64, 48, 1, path.c_str(), &params); }, -1},
         {"frame", [&] {
              g_model.m_frameCounter = 9;  // the next frame is a forced keyframe: the network path
              return VidraFrameProcess(nullptr, frame.data(), mask.data());
          }, 0},
     };
-    for (const Case& c : cases) {
+    // Each of the first allocations, then a few deep into the region filter's queue.
+    std::vector<long> points;
+    for (long n = 0; n < 40; ++n) points.push_back(n);
+    points.insert(points.end(), {100L, 1000L, 20000L, 45000L, 10000000L});
+    // The call's status and log with the allocation after `allowed` failing
+    // (-1: none); injected tells whether that failure happened.
+    bool injected = false;
+    std::string log;
+    const auto callFailingAfter = [&](long allowed, const std::function<int()>& call) {
+        LogCapture capture;
+        FailAllocationAfter(allowed);
+        const int status = call();
+        injected = StopFailingAllocations();
+        log = capture.Text();
+        return status;
+    };
+    for (const auto& c : cases) {
         bool completed = false;
-        for (long n : FailurePoints()) {
-            const Outcome outcome = CallFailingAfter(n, c.call);
-            if (!outcome.injected) {
-                EXPECT_EQ(outcome.status, c.statusWithMemory) << c.what << " " << outcome.log;
+        for (long n : points) {
+            const int status = callFailingAfter(n, c.call);
+            if (!injected) {
+                EXPECT_EQ(status, c.statusWithMemory) << c.what << " " << log;
                 completed = true;
                 break;
             }
             // Either the call fails with -1 and says why, or a part that may
             // fail without failing the call absorbed it (a refused network
             // run leaves the output as it was).
-            const bool logged = outcome.log.find("out of memory") != std::string::npos ||
-                                outcome.log.find("init memoery error") != std::string::npos;
-            const bool failed = outcome.status == -1 && logged;
-            EXPECT_TRUE(failed || outcome.status == c.statusWithMemory)
-                << c.what << " failing allocation " << n << ": " << outcome.status << " " << outcome.log;
+            const bool logged = log.find("out of memory") != std::string::npos ||
+                                log.find("init memoery error") != std::string::npos;
+            EXPECT_TRUE((status == -1 && logged) || status == c.statusWithMemory)
+                << c.what << " failing allocation " << n << ": " << status << " " << log;
             // With memory back, the same call works as before.
-            const Outcome retry = CallFailingAfter(-1, c.call);
-            EXPECT_EQ(retry.status, c.statusWithMemory) << c.what << " after failing allocation " << n;
+            EXPECT_EQ(callFailingAfter(-1, c.call), c.statusWithMemory)
+                << c.what << " after failing allocation " << n;
         }
         EXPECT_TRUE(completed) << c.what << " needs more allocations than the test fails";
     }
     DestroyQuietly();
     fs::remove_all(folder);
 }
-
-}  // namespace
