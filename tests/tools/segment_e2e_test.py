@@ -182,14 +182,17 @@ class ToolTest(unittest.TestCase):
 
     def test_live_source_drops_frames_when_behind(self):
         # lavfi makes frames far faster than they are segmented and encoded; --max-frames ends the run.
+        # The masks as images: one per processed frame, never resampled to the nominal rate.
         err = self.tool("--input-format", "lavfi", "--remove", "--max-frames", "20", "-o", "live.webm",
-                        "testsrc2=size=322x240:rate=30")
+                        "-m", "live-mask%03d.png", "testsrc2=size=322x240:rate=30")
         self.assertIn("unknown number of frames", err)
         t = self.summary(err, TIMING)
         self.assertEqual(int(t[2]), 20)
         self.assertGreater(int(t[8]), 0)
         info = probe("live.webm")
         self.assertEqual((info["nb_read_frames"], info.get("TAG:alpha_mode", info.get("TAG:ALPHA_MODE"))), ("20", "1"))
+        masks = sorted(f for f in os.listdir(ARGS.work) if f.startswith("live-mask"))
+        self.assertEqual(masks, ["live-mask%03d.png" % i for i in range(1, 21)])
 
     def test_audio(self):
         # AC-3 is copied into MP4, re-encoded as Opus for WebM, and dropped on request.
