@@ -35,9 +35,10 @@ private:
 };
 
 // The bound of the runtime's working memory (intermediate tensors of every
-// model in the process): far above what segmentation networks use, far below
-// what a malformed shape can ask for.
-constexpr std::size_t kRuntimePoolBytes = std::size_t{1} << 30;
+// model in the process): a real-time segmentation network uses a few MiB per
+// session, so this leaves room for dozens of sessions, and no single request
+// reaches the allocator beyond it.
+constexpr std::size_t kRuntimePoolBytes = std::size_t{512} << 20;
 
 // The runtime's environment, created on first use and kept for the life of
 // the process: tearing it down with the last model and building it again

@@ -1,59 +1,34 @@
 #!/bin/bash
-# One step of the install tests (tests/consumer/consumer_tests.cmake):
-#
-#   consumer_test.sh STEP linux|windows SOURCE_DIR BUILD_DIR WORK_DIR
-#
-#   layout        install into WORK_DIR/prefix; check files, run paths, sonames
-#   find_package  configure tests/consumer against the prefix, build, run
-#   pkg_config    compile consumer.c with the flags of vidra.pc, run
-#   def_file      (windows) the .def lists the DLL's exports; an import
-#                 library made from it by dlltool links the consumer
-#   moved         install elsewhere, move it, run the programs and rebuild
-#                 the consumer against the moved copy
+# One step of the install tests (consumer_tests.cmake), each in a copy installed from BUILD_DIR:
+#   consumer_test.sh layout|find_package|pkg_config|def_file|moved linux|windows SOURCE_DIR BUILD_DIR WORK_DIR
 set -euo pipefail
 step=$1 target=$2 src=$3 build=$4 work=$5
 prefix=$work/prefix
-models_in() { echo "$1/share/vidra/models"; }
-
 fail() { echo "FAIL: $*" >&2; exit 1; }
-note() { echo "-- $*" >&2; }
 
 if [ "$target" = windows ]; then
-  cc=x86_64-w64-mingw32-gcc-posix
-  exe=.exe
-  toolchain=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw64.cmake")
+  cc=x86_64-w64-mingw32-gcc-posix exe=.exe toolchain=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw64.cmake")
   run() { "$src/cmake/wine-run.sh" "$@"; }
-  # Wine maps the Unix root to drive Z:.
-  native() { local p=${1//\//\\}; echo "Z:$p"; }
+  native() { local p=${1//\//\\}; echo "Z:$p"; }  # Wine maps the Unix root to drive Z:
 else
-  cc=cc
-  exe=
-  toolchain=()
+  cc=cc exe='' toolchain=()
   run() { "$@"; }
   native() { echo "$1"; }
 fi
-
-install_into() {
-  rm -rf "$1"
-  cmake --install "$build" --prefix "$1" >/dev/null
-}
-
-header_version() {
-  sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/include/vidra.h"
-}
+install_into() { rm -rf "$1" && cmake --install "$build" --prefix "$1" >/dev/null; }
+header_version() { sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/include/vidra.h"; }
 
 # The library's log goes to stdout; only the consumer's verdict matters.
 run_consumer() {
-  local program=$1 root=$2
-  run "$program" "$(native "$(models_in "$root")")" >"$work/last-stdout.txt" ||
-    fail "$program exited $? (its stdout: $work/last-stdout.txt)"
+  run "$1" "$(native "$2/share/vidra/models")" >"$work/last-stdout.txt" ||
+    fail "$1 exited $? (its stdout: $work/last-stdout.txt)"
 }
 
 cmake_consumer() {
   local root=$1 out=$2
   rm -rf "$out"
-  cmake -S "$src/tests/consumer" -B "$out" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_PREFIX_PATH="$root" >"$out.log" 2>&1 || { cat "$out.log" >&2; fail "configure against $root"; }
+  cmake -S "$src/tests/consumer" -B "$out" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" \
+    >"$out.log" 2>&1 || { cat "$out.log" >&2; fail "configure against $root"; }
   grep -q "vidra_DIR:PATH=$root/lib/cmake/vidra" "$out/CMakeCache.txt" ||
     fail "find_package did not take vidra from $root"
   cmake --build "$out" >>"$out.log" 2>&1 || { cat "$out.log" >&2; fail "build against $root"; }
@@ -61,14 +36,11 @@ cmake_consumer() {
 }
 
 check_layout() {
-  local root=$1 version major f
-  version=$(header_version "$root")
-  major=${version%%.*}
+  local root=$1 version major f p
+  version=$(header_version "$root") && major=${version%%.*}
   [ -n "$version" ] || fail "no version in the installed header"
-  local expect=(include/vidra.h lib/cmake/vidra/vidraConfig.cmake
-    lib/cmake/vidra/vidraConfigVersion.cmake
-    lib/pkgconfig/vidra.pc bin/example_host$exe
-    share/vidra/models/model_144x80_2ch_nosig_sim_f32.tesk
+  local expect=(include/vidra.h lib/cmake/vidra/vidraConfig.cmake lib/cmake/vidra/vidraConfigVersion.cmake
+    lib/pkgconfig/vidra.pc bin/example_host$exe share/vidra/models/model_144x80_2ch_nosig_sim_f32.tesk
     share/vidra/models/model_640x480_9x9up_sim_f32.tesk)
   if [ "$target" = windows ]; then
     expect+=(bin/vidra.dll bin/libtesk.seg.dll bin/onnxruntime.dll lib/vidra.dll.a lib/vidra.def)
@@ -79,105 +51,76 @@ check_layout() {
   for f in "${expect[@]}"; do [ -f "$root/$f" ] || fail "missing $f"; done
   [ "$(find "$root/share" -name '*.tesk' | wc -l)" = 2 ] || fail "models other than the two installed"
   [ -z "$(find "$root" -name 'test_*' -o -name '*gtest*')" ] || fail "test programs installed"
-
-  # Nothing installed may name the source or build tree.
   if grep -rlF "$src/build" "$root" >&2; then fail "files above name the build tree"; fi
-
-  if [ "$target" = linux ]; then
-    readelf -d "$root/lib/libvidra.so.$version" | grep -q "Library soname: \[libvidra.so.$major\]" ||
-      fail "libvidra.so.$version has no soname libvidra.so.$major"
-    for f in "$root"/bin/* "$root"/lib/*.so*; do
-      [ -L "$f" ] && continue
-      local paths
-      paths=$(readelf -d "$f" | sed -n 's/.*(R\(UN\)\?PATH).*\[\(.*\)\]/\2/p' | tr ':' '\n')
-      while read -r p; do
-        case "$p" in ''|'$ORIGIN'|'$ORIGIN/../lib') ;; *) fail "$f: run path entry $p" ;; esac
-      done <<<"$paths"
+  [ "$target" = linux ] || return 0
+  readelf -d "$root/lib/libvidra.so.$version" | grep -q "Library soname: \[libvidra.so.$major\]" ||
+    fail "libvidra.so.$version has no soname libvidra.so.$major"
+  for f in "$root"/bin/* "$root"/lib/*.so*; do
+    [ -L "$f" ] && continue
+    for p in $(readelf -d "$f" | sed -n 's/.*(R\(UN\)\?PATH).*\[\(.*\)\]/\2/p' | tr ':' ' '); do
+      case "$p" in '$ORIGIN'|'$ORIGIN/../lib') ;; *) fail "$f: run path entry $p" ;; esac
     done
-    # Programs find the library, the engine and the runtime in the copy itself.
-    local resolved
-    resolved=$(env -u LD_LIBRARY_PATH ldd "$root/bin/vidra-segment")
-    for f in libvidra.so.$major libtesk.seg.so libonnxruntime.so.1; do
-      grep -qE "^\s*$f => $root/(bin/\.\./)?lib/$f " <<<"$resolved" ||
-        fail "vidra-segment does not take $f from $root/lib: $resolved"
-    done
-  fi
+  done
+  # Programs find the library, the engine and the runtime in the copy itself.
+  local resolved
+  resolved=$(env -u LD_LIBRARY_PATH ldd "$root/bin/vidra-segment")
+  for f in libvidra.so.$major libtesk.seg.so libonnxruntime.so.1; do
+    grep -qE "^\s*$f => $root/(bin/\.\./)?lib/$f " <<<"$resolved" ||
+      fail "vidra-segment does not take $f from $root/lib: $resolved"
+  done
 }
 
 mkdir -p "$work"
+out=$work/$step
 case "$step" in
   layout)
     install_into "$prefix"
     check_layout "$prefix"
-    if [ "$target" = linux ]; then
-      # In the build tree the tool's default is the build tree's models.
-      "$build/bin/vidra-segment" --help | grep -qF "(default: $(cd "$src/build/models" && pwd -P))" ||
-        fail "build-tree vidra-segment does not default to $src/build/models"
+    # In the build tree the tool's default is the build tree's models.
+    if [ "$target" = linux ] && ! "$build/bin/vidra-segment" --help |
+        grep -qF "(default: $(cd "$src/build/models" && pwd -P))"; then
+      fail "build-tree vidra-segment does not default to $src/build/models"
     fi
     ;;
-  find_package)
-    cmake_consumer "$prefix" "$work/find_package"
-    ;;
-  pkg_config)
-    out=$work/pkg_config
+  find_package) cmake_consumer "$prefix" "$out" ;;
+  pkg_config|def_file)
     rm -rf "$out" && mkdir -p "$out"
-    export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
-    version=$(pkg-config --modversion vidra)
-    [ "$version" = "$(header_version "$prefix")" ] || fail "vidra.pc says $version"
-    # Linux finds the library through a run path, Windows beside the program.
-    if [ "$target" = windows ]; then
-      cp "$prefix"/bin/*.dll "$out/"
-      runpath=()
+    version=$(header_version "$prefix")
+    # Windows finds the library beside the program, Linux through a run path.
+    if [ "$target" = windows ]; then cp "$prefix"/bin/*.dll "$out/"; fi
+    if [ "$step" = pkg_config ]; then
+      export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
+      [ "$(pkg-config --modversion vidra)" = "$version" ] || fail "vidra.pc says $(pkg-config --modversion vidra)"
+      read -ra link <<<"$(pkg-config --cflags --libs vidra)"
+      [ "$target" = windows ] || link+=(-Wl,-rpath,"$(pkg-config --variable=libdir vidra)")
     else
-      runpath=(-Wl,-rpath,"$(pkg-config --variable=libdir vidra)")
+      # The .def names exactly the DLL's exports; another toolchain's import library is made from it alone.
+      x86_64-w64-mingw32-objdump -p "$prefix/bin/vidra.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+        awk '/^[ \t]*\[ *[0-9]+\]/ {print $NF}' | sort >"$out/dll.txt"
+      sed -n '/^EXPORTS/,$p' "$prefix/lib/vidra.def" | awk 'NR > 1 && NF {print $1}' | sort >"$out/def.txt"
+      [ -s "$out/dll.txt" ] || fail "no exports read from vidra.dll"
+      diff -u "$out/dll.txt" "$out/def.txt" >&2 || fail "vidra.def differs from the DLL's exports"
+      x86_64-w64-mingw32-dlltool -d "$prefix/lib/vidra.def" -D vidra.dll -l "$out/libvidra_from_def.a"
+      link=(-I"$prefix/include" "$out/libvidra_from_def.a")
     fi
-    # shellcheck disable=SC2046
-    $cc -o "$out/consumer$exe" "$src/tests/consumer/consumer.c" \
-      -DVIDRA_PACKAGE_VERSION="\"$version\"" $(pkg-config --cflags --libs vidra) "${runpath[@]}" ||
-      fail "pkg-config build"
+    $cc -o "$out/consumer$exe" "$src/tests/consumer/consumer.c" -DVIDRA_PACKAGE_VERSION="\"$version\"" "${link[@]}" ||
+      fail "$step build"
     run_consumer "$out/consumer$exe" "$prefix"
     ;;
-  def_file)
-    out=$work/def_file
-    rm -rf "$out" && mkdir -p "$out"
-    # The .def names exactly the DLL's exports.
-    x86_64-w64-mingw32-objdump -p "$prefix/bin/vidra.dll" |
-      sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[ \t]*\[ *[0-9]+\]/ {print $NF}' | sort >"$out/dll.txt"
-    sed -n '/^EXPORTS/,$p' "$prefix/lib/vidra.def" | awk 'NR > 1 && NF {print $1}' | sort >"$out/def.txt"
-    [ -s "$out/dll.txt" ] || fail "no exports read from vidra.dll"
-    diff -u "$out/dll.txt" "$out/def.txt" >&2 || fail "vidra.def differs from the DLL's exports"
-    for f in VidraCreateWithPath VidraGetVersionString kSegParams144x80; do
-      grep -qx "$f" "$out/def.txt" || fail "vidra.def lacks $f"
-    done
-    # Another toolchain's route: an import library made from the .def alone.
-    x86_64-w64-mingw32-dlltool -d "$prefix/lib/vidra.def" -D vidra.dll -l "$out/libvidra_from_def.a"
-    $cc -o "$out/consumer.exe" "$src/tests/consumer/consumer.c" -I"$prefix/include" \
-      -DVIDRA_PACKAGE_VERSION="\"$(header_version "$prefix")\"" "$out/libvidra_from_def.a" ||
-      fail "link with the import library made from vidra.def"
-    cp "$prefix"/bin/*.dll "$out/"
-    run_consumer "$out/consumer.exe" "$prefix"
-    ;;
   moved)
-    out=$work/moved
-    rm -rf "$out" && mkdir -p "$out"
+    rm -rf "$out" && mkdir -p "$out/elsewhere"
     install_into "$out/first"
-    mkdir -p "$out/elsewhere"
-    mv "$out/first" "$out/elsewhere/vidra"
-    root=$out/elsewhere/vidra
+    root=$out/elsewhere/vidra && mv "$out/first" "$root"
     check_layout "$root"
-    note "example host from the moved copy"
-    run "$root/bin/example_host$exe" "$(native "$(models_in "$root")")" >"$out/example_host.txt" 2>&1 ||
+    run "$root/bin/example_host$exe" "$(native "$root/share/vidra/models")" >"$out/example_host.txt" 2>&1 ||
       fail "moved example_host"
     if [ "$target" = linux ]; then
-      note "vidra-segment from the moved copy, default model folder"
-      "$root/bin/vidra-segment" --help | grep -qF "(default: $(models_in "$root"))" ||
-        fail "vidra-segment's default model folder is not $(models_in "$root")"
+      "$root/bin/vidra-segment" --help | grep -qF "(default: $root/share/vidra/models)" ||
+        fail "vidra-segment's default model folder is not $root/share/vidra/models"
       ffmpeg -v error -f lavfi -i "color=c=gray:s=64x48" -frames:v 1 "$out/in.png"
       "$root/bin/vidra-segment" --no-progress -m "$out/mask.png" "$out/in.png" 2>"$out/segment.txt" ||
         { cat "$out/segment.txt" >&2; fail "moved vidra-segment"; }
-      [ -s "$out/mask.png" ] || fail "moved vidra-segment wrote no mask"
     fi
-    note "consumer against the moved copy"
     cmake_consumer "$root" "$out/find_package"
     ;;
   *) fail "unknown step $step" ;;

@@ -2,21 +2,17 @@
 # against it with find_package and with pkg-config (natively, or with mingw
 # and run under Wine), the .def file as another toolchain would use it, and a
 # copy moved elsewhere. Each installs from this build tree into its own folder.
-set(_consumer_script ${CMAKE_CURRENT_LIST_DIR}/consumer_test.sh)
-set(_consumer_work ${CMAKE_BINARY_DIR}/consumer-test)
+set(_consumer_steps layout find_package pkg_config moved)
 if(WIN32)
   set(_consumer_target windows)
+  list(APPEND _consumer_steps def_file)
 else()
   set(_consumer_target linux)
 endif()
-set(_consumer_steps layout find_package pkg_config moved)
-if(WIN32)
-  list(APPEND _consumer_steps def_file)
-endif()
 foreach(_step ${_consumer_steps})
   add_test(NAME install_${_step}
-    COMMAND /bin/bash ${_consumer_script} ${_step} ${_consumer_target}
-            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${_consumer_work})
+    COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/consumer_test.sh ${_step} ${_consumer_target}
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/consumer-test)
   set_tests_properties(install_${_step} PROPERTIES TIMEOUT 600 LABELS install)
   if(_step STREQUAL "layout")
     set_tests_properties(install_${_step} PROPERTIES FIXTURES_SETUP vidra_installed)

@@ -9,6 +9,7 @@
 
 #if defined(__linux__)
 #include <dirent.h>
+#include <sys/resource.h>
 #endif
 
 #include "inference/engine_api.h"
@@ -151,6 +152,23 @@ TEST(EngineRun, RunTypeZeroStartsNoThreads) {
     ASSERT_TRUE(threaded.Load("affine.tesk", 3));
     ASSERT_EQ(0, threaded.Run(x.data(), 0));
     EXPECT_GE(ThreadCount(), before + 2);
+}
+
+// The runtime's working memory is one bounded pool: a 200-byte model whose
+// padded copy needs 1 GiB is refused at its run, before the memory is taken,
+// and the runtime goes on serving other models.
+TEST(EngineRun, RunsNeedingMoreWorkingMemoryThanThePoolAreRefused) {
+    Loaded huge, small;
+    ASSERT_TRUE(huge.Load("huge_intermediate.tesk"));
+    ASSERT_TRUE(small.Load("affine.tesk"));
+    std::vector<float> x = Ramp(5);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_NE(0, huge.Run(x.data(), 0));
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 128 * 1024) << "peak resident KiB grew";
+    ASSERT_EQ(0, small.Run(x.data(), 0));
+    EXPECT_EQ(2.0f * x[7] + 1.0f, small.Output()[7]);
 }
 #endif
 

@@ -89,6 +89,12 @@ def identity(shape):  # y = x, for outputs of a given size
     return model([node("Identity", ["x"], "y")], [tensor("x", F32, shape)], [tensor("y", F32, shape)])
 
 
+def huge_intermediate():  # row maxima of x padded with zeros to 1 GiB: beyond the runtime's pool
+    pads = np.array([0, 0, 0, 0, 0, 0, 0, (1 << 26) - 4], np.int64)  # 1 x 1 x 4 x 2^26 floats
+    nodes = [node("Pad", ["x", "pads"], "p"), node("ReduceMax", ["p"], "y", axes=[3], keepdims=1)]
+    return model(nodes, [tensor("x", F32, [1, 1, 4, 4])], [tensor("y", F32, [1, 1, 4, 1])], {"pads": pads})
+
+
 def cast(x_type, y_type):  # y = x
     return model([node("Cast", ["x"], "y", to=y_type)],
                  [tensor("x", x_type, [1, 3, 4, 4])], [tensor("y", y_type, [1, 3, 4, 4])])
@@ -112,6 +118,7 @@ def build_all():
         "seg_transposed_in.tesk": segmenter_input(7),
         "big_output.tesk": identity([1, 1, 8192, 6144]),  # 192 MiB of output storage
         "bad_huge_output.tesk": identity([1, 1, 16384, 16384]),  # 1 GiB: beyond the engine's bound
+        "huge_intermediate.tesk": huge_intermediate(),
         "bad_rank5.tesk": affine((1, 1, 3, 4, 4)),
         "bad_dynamic.tesk": affine(("N", 3, 4, 4)),
         "bad_int64.tesk": cast(F32, T.INT64),

@@ -118,7 +118,12 @@ std::vector<std::string> AudioArgs(const EncoderChoice& choice, const std::strin
 std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice& choice, PixelFormat format,
                                     const WriterStream& stream) {
     std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
-    if (stream.wallclock) argv.insert(argv.end(), {"-use_wallclock_as_timestamps", "1"});
+    // Live frames carry wall-clock times into a video, each written as it came,
+    // never resampled to a constant rate (which drops or repeats frames). An
+    // image sequence numbers its frames and needs no times: it gets one
+    // image per frame at the nominal rate.
+    const bool wallclock = stream.wallclock && !choice.image;
+    if (wallclock) argv.insert(argv.end(), {"-use_wallclock_as_timestamps", "1"});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", FfmpegName(format),
                              "-s", std::to_string(stream.width) + "x" + std::to_string(stream.height),
                              "-framerate", stream.frameRate, "-i", "-"});
@@ -136,7 +141,7 @@ std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice
         else
             argv.insert(argv.end(), {"-preset", "ultrafast", "-x264-params", "deblock=1,0,0:aq-mode=1"});
     }
-    if (stream.wallclock && !choice.image) argv.insert(argv.end(), {"-fps_mode", "passthrough"});
+    if (wallclock) argv.insert(argv.end(), {"-fps_mode", "passthrough"});
     if (audio) {
         argv.insert(argv.end(), stream.audioArgs.begin(), stream.audioArgs.end());
         // The video decides the length (--max-frames, an interrupted run).
