@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,30 +8,26 @@
 #include "common/log.h"
 
 TEST(BoundedCopy, FollowsTheCodesAndZeroFillRules) {
-    std::vector<uint8_t> src = {1, 2, 3, 4, 5};
-    std::vector<uint8_t> dst(5, 0xAA);
-
-    // Count 0 does nothing, whatever the pointers.
-    EXPECT_EQ(BoundedCopy(nullptr, 5, nullptr, 0), 0);
-    EXPECT_EQ(BoundedCopy(dst.data(), 5, nullptr, 0), 0);
-    EXPECT_EQ(dst, std::vector<uint8_t>(5, 0xAA));
-
-    // Null destination: 22 and nothing written anywhere.
-    EXPECT_EQ(BoundedCopy(nullptr, 5, src.data(), 5), 22);
-
-    // Null source: the whole destination is cleared.
-    EXPECT_EQ(BoundedCopy(dst.data(), 5, nullptr, 3), 22);
-    EXPECT_EQ(dst, std::vector<uint8_t>(5, 0));
-
-    // Too small: cleared up to its stated size only, 34.
-    std::fill(dst.begin(), dst.end(), 0xAA);
-    EXPECT_EQ(BoundedCopy(dst.data(), 4, src.data(), 5), 34);
-    EXPECT_EQ(dst, (std::vector<uint8_t>{0, 0, 0, 0, 0xAA}));
-
-    // Fits: exactly count bytes copied.
-    std::fill(dst.begin(), dst.end(), 0xAA);
-    EXPECT_EQ(BoundedCopy(dst.data(), 5, src.data(), 3), 0);
-    EXPECT_EQ(dst, (std::vector<uint8_t>{1, 2, 3, 0xAA, 0xAA}));
+    const uint8_t src[5] = {1, 2, 3, 4, 5}, A = 0xAA;
+    const struct {
+        bool dst, src;
+        size_t size, count;
+        int code;
+        std::vector<uint8_t> after;  // of a destination of five 0xAA
+    } cases[] = {
+        {false, false, 5, 0, 0, {A, A, A, A, A}},  // count 0: nothing, whatever the pointers
+        {true, false, 5, 0, 0, {A, A, A, A, A}},
+        {false, true, 5, 5, 22, {A, A, A, A, A}},  // no destination: nothing written anywhere
+        {true, false, 5, 3, 22, {0, 0, 0, 0, 0}},  // no source: the destination cleared
+        {true, true, 4, 5, 34, {0, 0, 0, 0, A}},   // too small: cleared up to its stated size only
+        {true, true, 5, 3, 0, {1, 2, 3, A, A}},    // fits: exactly count bytes
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> dst(5, A);
+        EXPECT_EQ(BoundedCopy(c.dst ? dst.data() : nullptr, c.size, c.src ? src : nullptr, c.count), c.code)
+            << c.size << " " << c.count;
+        EXPECT_EQ(dst, c.after) << c.size << " " << c.count;
+    }
 }
 
 TEST(LogPrintf, WritesExactlyTheFormattedText) {

@@ -20,18 +20,15 @@ header_version() { sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/i
 
 # The library's log goes to stdout; only the consumer's verdict matters.
 run_consumer() {
-  run "$1" "$(native "$2/share/vidra/models")" >"$work/last-stdout.txt" ||
-    fail "$1 exited $? (its stdout: $work/last-stdout.txt)"
+  run "$1" "$(native "$2/share/vidra/models")" >"$work/last-stdout.txt" || fail "$1 exited $? (stdout: $work/last-stdout.txt)"
 }
 
 cmake_consumer() {
   local root=$1 out=$2
   rm -rf "$out"
-  cmake -S "$src/tests/consumer" -B "$out" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" \
-    >"$out.log" 2>&1 || { cat "$out.log" >&2; fail "configure against $root"; }
-  grep -q "vidra_DIR:PATH=$root/lib/cmake/vidra" "$out/CMakeCache.txt" ||
-    fail "find_package did not take vidra from $root"
-  cmake --build "$out" >>"$out.log" 2>&1 || { cat "$out.log" >&2; fail "build against $root"; }
+  { cmake -S "$src/tests/consumer" -B "$out" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" &&
+    cmake --build "$out"; } >"$out.log" 2>&1 || { cat "$out.log" >&2; fail "configure or build against $root"; }
+  grep -q "vidra_DIR:PATH=$root/lib/cmake/vidra" "$out/CMakeCache.txt" || fail "find_package did not take vidra from $root"
   run_consumer "$out/consumer$exe" "$root"
 }
 
@@ -70,8 +67,7 @@ check_layout() {
   done
 }
 
-mkdir -p "$work"
-out=$work/$step
+mkdir -p "$work" && out=$work/$step
 case "$step" in
   layout)
     install_into "$prefix"

@@ -1,7 +1,6 @@
-# Tests of the installed copy: its layout and run paths, a host project built
-# against it with find_package and with pkg-config (natively, or with mingw
-# and run under Wine), the .def file as another toolchain would use it, and a
-# copy moved elsewhere. Each installs from this build tree into its own folder.
+# The installed copy: layout and run paths, a host built against it with
+# find_package and pkg-config (under Wine for Windows), the .def file as another
+# toolchain would use it, and a copy moved elsewhere.
 set(_consumer_steps layout find_package pkg_config moved)
 if(WIN32)
   set(_consumer_target windows)

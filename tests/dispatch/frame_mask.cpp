@@ -1,9 +1,5 @@
-// Writes the masks the library gives for test photographs, one after the
-// other, so that runs on different processors can be compared.
-//
-//     frame_mask MODEL_DIR OUT PHOTO.ppm...
-//
-// The library's log goes to stdout as always; errors go to stderr.
+// frame_mask MODEL_DIR OUT PHOTO.ppm...: writes the library's masks of the
+// photographs one after the other, to compare runs on different processors.
 #include <cstdio>
 #include <vector>
 
