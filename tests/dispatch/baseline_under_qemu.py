@@ -1,13 +1,8 @@
 #!/usr/bin/python3
-"""Runs the library on an emulated processor without AVX: qemu-x86_64 -cpu
-Nehalem raises an illegal-instruction signal on any AVX/AVX2 instruction.
-
-Each program must exit 0 there. Then whole-frame masks must be identical
-between the AVX2 and the baseline kernels on this machine (VIDRA_DISABLE_AVX2=1;
-ONNX Runtime's kernels are the same in both runs), and close between the
-emulated and this processor (ONNX Runtime picks SSE there, AVX2/FMA here, so
-the network's floats differ in the last digits).
-"""
+"""Each program must exit 0 under qemu-x86_64 -cpu Nehalem, which faults on any
+AVX instruction. Whole-frame masks must be identical between the AVX2 and the
+baseline kernels here (VIDRA_DISABLE_AVX2=1), and close between the emulated
+processor and this one (ONNX Runtime picks SSE there, AVX2/FMA here)."""
 import argparse
 import os
 import subprocess
