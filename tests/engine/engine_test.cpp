@@ -104,7 +104,7 @@ TEST(EngineRun, MatchesInputsByNameZeroesRefusedRunsAndTakesHalves) {
     const float* y = m.Output();
     for (int i = 0; i < 48; ++i) ASSERT_EQ(a[i] - b[i], y[i]);
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 2, twice, types, data, nullptr));
-    EXPECT_EQ(0.0f, y[3]) << "a refused run leaves the last outputs";
+    EXPECT_EQ(0.0f, y[3]) << "a refused run zeroes the outputs";
     ASSERT_EQ(0, RunModelWithType(m.model, m.result, 2, reversed, types, data, nullptr));
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 2, reversed, wrong, data, nullptr));
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 1, reversed, types, data, nullptr));
