@@ -4,19 +4,16 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #if defined(__linux__)
 #include <dirent.h>
 #include <sys/resource.h>
 #endif
 
+#include "engine/test_models.h"
 #include "inference/engine_api.h"
 
 namespace {
-
-std::string TestModel(const std::string& name) { return std::string(VIDRA_TEST_MODEL_DIR) + "/test/" + name; }
 
 // One direction's count and seven arrays.
 struct Tensors {
@@ -61,13 +58,6 @@ struct Loaded {
     }
 };
 
-// Multiples of 1/8 in [-6, 6): exact through 2x + 1 and float16.
-std::vector<float> Ramp(int phase) {
-    std::vector<float> v(48);
-    for (int i = 0; i < 48; ++i) v[i] = static_cast<float>((i * 5 + phase) % 96 - 48) / 8.0f;
-    return v;
-}
-
 // Logical N, C, H, W whatever the layout; lower ranks gain leading ones.
 TEST(EngineDescribe, ReportsLogicalDimsTypesAndFormats) {
     const char* cases[][3] = {
@@ -91,7 +81,7 @@ TEST(EngineLifetime, EachResourceIsGivenBackOnceAndDescriptorsOutliveTheModel) {
     Loaded a;
     ASSERT_TRUE(a.Load("affine.tesk"));
     EXPECT_TRUE(DestroyModel(a.model) == 0 && DestroyModel(a.model) != 0);
-    EXPECT_NE(0, a.Run(Ramp(0).data(), 0));
+    EXPECT_NE(0, a.Run(Ramp(48, 0).data(), 0));
     EXPECT_EQ("x 1x3x4x4 t0 f0", a.in.Describe());  // still readable
     EXPECT_TRUE(FreeResultHandle(a.result) == 0 && FreeResultHandle(a.result) != 0);
     a.model = a.result = 0;
@@ -105,7 +95,7 @@ TEST(EngineLifetime, EachResourceIsGivenBackOnceAndDescriptorsOutliveTheModel) {
 TEST(EngineRun, MatchesInputsByNameZeroesRefusedRunsAndTakesHalves) {
     Loaded m;
     ASSERT_TRUE(m.Load("two_inputs.tesk"));
-    std::vector<float> a = Ramp(1), b = Ramp(40);
+    std::vector<float> a = Ramp(48, 1), b = Ramp(48, 40);
     char* reversed[2] = {m.in.names[1], m.in.names[0]};
     char* twice[2] = {m.in.names[0], m.in.names[0]};
     void* data[2] = {b.data(), a.data()};
@@ -114,7 +104,7 @@ TEST(EngineRun, MatchesInputsByNameZeroesRefusedRunsAndTakesHalves) {
     const float* y = m.Output();
     for (int i = 0; i < 48; ++i) ASSERT_EQ(a[i] - b[i], y[i]);
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 2, twice, types, data, nullptr));
-    EXPECT_EQ(0.0f, y[3]) << "a refused run leaves the last outputs";
+    EXPECT_EQ(0.0f, y[3]) << "a refused run zeroes the outputs";
     ASSERT_EQ(0, RunModelWithType(m.model, m.result, 2, reversed, types, data, nullptr));
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 2, reversed, wrong, data, nullptr));
     EXPECT_NE(0, RunModelWithType(m.model, m.result, 1, reversed, types, data, nullptr));
@@ -123,7 +113,7 @@ TEST(EngineRun, MatchesInputsByNameZeroesRefusedRunsAndTakesHalves) {
     // A float16 input given as halves (fed as float32 in the NNX tests).
     Loaded half;
     ASSERT_TRUE(half.Load("half_in.tesk"));
-    std::vector<float> x = Ramp(11);
+    std::vector<float> x = Ramp(48, 11);
     std::vector<std::uint16_t> xh(48);
     ASSERT_EQ(0, TransformDataTypeAndFormat(0, 0, 0, 1, 3, 4, 4, x.data(), 1, 0, 1, 3, 4, 4, xh.data()));
     ASSERT_EQ(0, half.Run(xh.data(), 1));
@@ -139,36 +129,27 @@ int ThreadCount() {
     return n;
 }
 
-// A first model sets up the runtime before counting (on other platforms its
-// environment may keep a thread); the threaded type shows the count works.
-TEST(EngineRun, RunTypeZeroStartsNoThreads) {
-    std::vector<float> x = Ramp(0);
-    Loaded first, m, threaded;
+// A first model sets the runtime up before counting (elsewhere its environment
+// may keep a thread); the threaded type shows the count works. Working memory
+// is one bounded pool: a 200-byte model whose padded copy needs 1 GiB is
+// refused at its run, before the memory is taken, and the runtime serves on.
+TEST(EngineRun, RunTypeZeroStartsNoThreadsAndThePoolRefusesAGibibyte) {
+    std::vector<float> x = Ramp(48, 5);
+    Loaded first, m, huge, threaded;
     ASSERT_TRUE(first.Load("affine.tesk"));
     const int before = ThreadCount();
-    ASSERT_TRUE(m.Load("affine.tesk", 0));
+    ASSERT_TRUE(m.Load("affine.tesk", 0) && huge.Load("huge_intermediate.tesk"));
+    rusage r0{}, r1{};
+    getrusage(RUSAGE_SELF, &r0);
+    EXPECT_NE(0, huge.Run(x.data(), 0));
+    getrusage(RUSAGE_SELF, &r1);
+    EXPECT_LT(r1.ru_maxrss - r0.ru_maxrss, 128 * 1024) << "peak resident KiB grew";
     for (int i = 0; i < 3; ++i) ASSERT_EQ(0, m.Run(x.data(), 0));
+    EXPECT_EQ(2.0f * x[7] + 1.0f, m.Output()[7]);
     EXPECT_EQ(before, ThreadCount());
     ASSERT_TRUE(threaded.Load("affine.tesk", 3));
     ASSERT_EQ(0, threaded.Run(x.data(), 0));
     EXPECT_GE(ThreadCount(), before + 2);
-}
-
-// The runtime's working memory is one bounded pool: a 200-byte model whose
-// padded copy needs 1 GiB is refused at its run, before the memory is taken,
-// and the runtime goes on serving other models.
-TEST(EngineRun, RunsNeedingMoreWorkingMemoryThanThePoolAreRefused) {
-    Loaded huge, small;
-    ASSERT_TRUE(huge.Load("huge_intermediate.tesk"));
-    ASSERT_TRUE(small.Load("affine.tesk"));
-    std::vector<float> x = Ramp(5);
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    EXPECT_NE(0, huge.Run(x.data(), 0));
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 128 * 1024) << "peak resident KiB grew";
-    ASSERT_EQ(0, small.Run(x.data(), 0));
-    EXPECT_EQ(2.0f * x[7] + 1.0f, small.Output()[7]);
 }
 #endif
 

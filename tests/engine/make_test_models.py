@@ -1,10 +1,7 @@
 #!/usr/bin/python3
-"""Builds the small .tesk (ONNX) models of the engine and NNX tests.
+"""Builds the small .tesk (ONNX) models of the engine and NNX tests (--out build/models/test).
 
-    /usr/bin/python3 tests/engine/make_test_models.py --out build/models/test
-
-Unchanged files are not rewritten. The engine must refuse bad_*, empty,
-truncated and not_onnx.
+Unchanged files are not rewritten. The engine must refuse bad_*, empty, truncated and not_onnx.
 """
 
 import argparse
@@ -35,10 +32,15 @@ def node(op, ins, out, **kw):
     return helper.make_node(op, ins, [out], **kw)
 
 
-def affine(shape=(1, 3, 4, 4), meta=None):  # y = 2x + 1
-    return model([node("Mul", ["x", "two"], "t"), node("Add", ["t", "one"], "y")],
-                 [tensor("x", F32, shape)], [tensor("y", F32, shape)],
-                 {"two": np.float32(2), "one": np.float32(1)}, meta)
+TWO_ONE = {"two": np.float32(2), "one": np.float32(1)}
+
+
+def two_x_plus_one(x, y):
+    return [node("Mul", [x, "two"], "t"), node("Add", ["t", "one"], y)]
+
+
+def affine(shape=(1, 3, 4, 4), meta=None):
+    return model(two_x_plus_one("x", "y"), [tensor("x", F32, shape)], [tensor("y", F32, shape)], TWO_ONE, meta)
 
 
 def ints():  # u8 in, cast to u8, i8, i32 and u32, all NHWC
@@ -50,14 +52,12 @@ def ints():  # u8 in, cast to u8, i8, i32 and u32, all NHWC
 
 def formats():  # v = 2x + 1 delivered in formats 1, 2, 5 and 7 (6 channels)
     n, c, h, w = 1, 6, 4, 5
-    nodes = [node("Mul", ["x", "two"], "t"), node("Add", ["t", "one"], "v"),
-             node("Transpose", ["v"], "y1", perm=[0, 2, 3, 1]), node("Pad", ["v", "pads"], "vp"),
-             node("Transpose", ["vp"], "y2", perm=[0, 2, 3, 1]), node("Reshape", ["vp", "blocks"], "vb"),
-             node("Transpose", ["vb"], "y5", perm=[0, 1, 3, 4, 2]),
-             node("Transpose", ["v"], "y7", perm=[0, 1, 3, 2])]
-    inits = {"two": np.float32(2), "one": np.float32(1),
-             "pads": np.array([0, 0, 0, 0, 0, 2, 0, 0], np.int64),
-             "blocks": np.array([n, 2, 4, h, w], np.int64)}
+    nodes = two_x_plus_one("x", "v") + [
+        node("Transpose", ["v"], "y1", perm=[0, 2, 3, 1]), node("Pad", ["v", "pads"], "vp"),
+        node("Transpose", ["vp"], "y2", perm=[0, 2, 3, 1]), node("Reshape", ["vp", "blocks"], "vb"),
+        node("Transpose", ["vb"], "y5", perm=[0, 1, 3, 4, 2]), node("Transpose", ["v"], "y7", perm=[0, 1, 3, 2])]
+    inits = dict(TWO_ONE, pads=np.array([0, 0, 0, 0, 0, 2, 0, 0], np.int64),
+                 blocks=np.array([n, 2, 4, h, w], np.int64))
     outs = [tensor("y1", F32, [n, h, w, c]), tensor("y2", F32, [n, h, w, 8]),
             tensor("y5", F32, [n, 2, h, w, 4]), tensor("y7", F32, [n, c, w, h])]
     meta = {"tesk.format.y1": 1, "tesk.format.y2": 2, "tesk.channels.y2": c,
@@ -67,26 +67,23 @@ def formats():  # v = 2x + 1 delivered in formats 1, 2, 5 and 7 (6 channels)
 
 def padded(x_type):  # y = 2x + 1 as float32, both NHWC4 with 6 channels (storage 8)
     shape, meta = [1, 4, 5, 8], {"tesk.format.x": 2, "tesk.channels.x": 6, "tesk.format.y": 2, "tesk.channels.y": 6}
-    nodes = [node("Cast", ["x"], "xf", to=F32), node("Mul", ["xf", "two"], "t"), node("Add", ["t", "one"], "y")]
-    return model(nodes, [tensor("x", x_type, shape)], [tensor("y", F32, shape)],
-                 {"two": np.float32(2), "one": np.float32(1)}, meta)
+    return model([node("Cast", ["x"], "xf", to=F32)] + two_x_plus_one("xf", "y"), [tensor("x", x_type, shape)],
+                 [tensor("y", F32, shape)], TWO_ONE, meta)
 
 
 def segmenter_input(fmt):  # a 288x160 three-channel input in layout fmt, 1x2x80x144 planar output
-    shapes = {1: [1, 160, 288, 3], 2: [1, 160, 288, 4], 7: [1, 3, 288, 160]}
-    to_planar = {1: [0, 3, 1, 2], 2: [0, 3, 1, 2], 7: [0, 1, 3, 2]}
-    meta = {"tesk.format.x": fmt}
-    if fmt == 2:
-        meta["tesk.channels.x"] = 3
-    nodes = [node("Transpose", ["x"], "p", perm=to_planar[fmt]),
+    shape, to_planar = {1: ([1, 160, 288, 3], [0, 3, 1, 2]), 2: ([1, 160, 288, 4], [0, 3, 1, 2]),
+                        7: ([1, 3, 288, 160], [0, 1, 3, 2])}[fmt]
+    meta = {"tesk.format.x": fmt, **({"tesk.channels.x": 3} if fmt == 2 else {})}
+    nodes = [node("Transpose", ["x"], "p", perm=to_planar),
              node("Slice", ["p", "starts", "ends", "axes"], "s"),
              node("MaxPool", ["s"], "y", kernel_shape=[2, 2], strides=[2, 2])]
     inits = {"starts": np.array([0], np.int64), "ends": np.array([2], np.int64), "axes": np.array([1], np.int64)}
-    return model(nodes, [tensor("x", F32, shapes[fmt])], [tensor("y", F32, [1, 2, 80, 144])], inits, meta)
+    return model(nodes, [tensor("x", F32, shape)], [tensor("y", F32, [1, 2, 80, 144])], inits, meta)
 
 
-def identity(shape):  # y = x, for outputs of a given size
-    return model([node("Identity", ["x"], "y")], [tensor("x", F32, shape)], [tensor("y", F32, shape)])
+def identity(shape, op="Identity", x_type=F32, y_type=F32, **kw):  # y = x
+    return model([node(op, ["x"], "y", **kw)], [tensor("x", x_type, shape)], [tensor("y", y_type, shape)])
 
 
 def huge_intermediate():  # row maxima of x padded with zeros to 1 GiB: beyond the runtime's pool
@@ -95,9 +92,8 @@ def huge_intermediate():  # row maxima of x padded with zeros to 1 GiB: beyond t
     return model(nodes, [tensor("x", F32, [1, 1, 4, 4])], [tensor("y", F32, [1, 1, 4, 1])], {"pads": pads})
 
 
-def cast(x_type, y_type):  # y = x
-    return model([node("Cast", ["x"], "y", to=y_type)],
-                 [tensor("x", x_type, [1, 3, 4, 4])], [tensor("y", y_type, [1, 3, 4, 4])])
+def cast(x_type, y_type):
+    return identity([1, 3, 4, 4], "Cast", x_type, y_type, to=y_type)
 
 
 def build_all():

@@ -12,12 +12,13 @@ char* g_nameArrays[2][kDoubleMax];
 I g_values[2][6][kDoubleMax];  // per side: d0, d1, d2, d3, types, formats
 
 template <typename... Args>
-void Record(const char* name, Args... args) {
-    if (g.callCount == 64) return;
+I Record(const char* name, Args... args) {  // 0: the status every call gives
+    if (g.callCount == 64) return 0;
     DoubleCall& call = g.calls[g.callCount++];
     std::strncpy(call.name, name, sizeof call.name - 1);
     const std::int64_t values[] = {(std::int64_t)(args)...};
     std::memcpy(call.args, values, sizeof values);
+    return 0;
 }
 
 I HandOut(int side, I count, const DoubleTensor* t, I* c, char*** n, I** d0, I** d1, I** d2, I** d3, I** ty, I** f) {
@@ -49,10 +50,9 @@ TESK_API void DoubleReset() {
 }
 
 TESK_API I CreateInference(I r0, const char* file, I r1, I runType, std::uint64_t* model, std::uint64_t* result) {
-    Record("CreateInference", r0, file, r1, runType, model, result);
     *model = g.modelHandle;
     *result = g.resultHandle;
-    return 0;
+    return Record("CreateInference", r0, file, r1, runType, model, result);
 }
 
 TESK_API I CreateInputTensorDesc(std::uint64_t model, I* c, char*** n, I** d0, I** d1, I** d2, I** d3, I** t, I** f) {
@@ -67,7 +67,6 @@ TESK_API I CreateOutputTensorDesc(std::uint64_t result, I* c, char*** n, I** d0,
 
 TESK_API I RunModelWithType(std::uint64_t model, std::uint64_t result, I count, char** names, const I* types,
                             void** data, void* reserved) {
-    Record("RunModelWithType", model, result, count, names, types, data, reserved);
     for (int i = 0; i < count && i < kDoubleMax; ++i) {
         g.runTypes[i] = types[i];
         g.runData[i] = data[i];
@@ -76,36 +75,27 @@ TESK_API I RunModelWithType(std::uint64_t model, std::uint64_t result, I count, 
     ++run;
     for (int i = 0; i < kDoubleMax; ++i)
         for (int k = 0; k < kDoubleBytes; ++k) g.storage[i][k] = static_cast<unsigned char>(k * 13 + i * 7 + run);
-    return 0;
+    return Record("RunModelWithType", model, result, count, names, types, data, reserved);
 }
 
 TESK_API I GetOutputDataFromResultHandle(std::uint64_t result, I count, void** data) {
-    Record("GetOutputDataFromResultHandle", result, count, data);
     for (int i = 0; i < count && i < kDoubleMax; ++i) data[i] = g.storage[i];
-    return 0;
+    return Record("GetOutputDataFromResultHandle", result, count, data);
 }
 
 TESK_API I TransformDataTypeAndFormat(std::uint64_t model, I st, I sf, I s0, I s1, I s2, I s3, const void* src, I dt,
                                       I df, I d0, I d1, I d2, I d3, void* dst) {
-    Record("TransformDataTypeAndFormat", model, st, sf, s0, s1, s2, s3, src, dt, df, d0, d1, d2, d3, dst);
     const int size = dt == 1 ? 2 : (dt == 4 || dt == 5) ? 1 : 4;
     std::memset(dst, 0x5a, static_cast<std::size_t>(size) * d0 * d1 * d2 * d3);
-    return 0;
+    return Record("TransformDataTypeAndFormat", model, st, sf, s0, s1, s2, s3, src, dt, df, d0, d1, d2, d3, dst);
 }
 
-TESK_API I FreeResultHandle(std::uint64_t result) {
-    Record("FreeResultHandle", result);
-    return 0;
-}
+TESK_API I FreeResultHandle(std::uint64_t result) { return Record("FreeResultHandle", result); }
 
 TESK_API I FreeTensorDesc(I c, char** n, I* d0, I* d1, I* d2, I* d3, I* t, I* f) {
-    Record("FreeTensorDesc", c, n, d0, d1, d2, d3, t, f);
-    return 0;
+    return Record("FreeTensorDesc", c, n, d0, d1, d2, d3, t, f);
 }
 
-TESK_API I DestroyModel(std::uint64_t model) {
-    Record("DestroyModel", model);
-    return 0;
-}
+TESK_API I DestroyModel(std::uint64_t model) { return Record("DestroyModel", model); }
 
 }  // extern "C"
