@@ -1,6 +1,7 @@
 // The exported compositing functions: argument checks, scratch memory and
 // the choice of kernels. No exception leaves them and nothing is printed.
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "compositing/composite.h"
@@ -36,10 +37,10 @@ int32_t RunWithScratch(void* scratch, size_t scratchBytes, Check check, Needed n
             body(scratch, scratchBytes);
             return VIDRA_STATUS_OK;
         }
-        void* own = std::malloc(bytes);
+        // Freed however body ends.
+        const std::unique_ptr<void, void (*)(void*)> own(std::malloc(bytes), std::free);
         if (own == nullptr) return VIDRA_STATUS_NO_MEMORY;
-        body(own, bytes);
-        std::free(own);
+        body(own.get(), bytes);
         return VIDRA_STATUS_OK;
     } catch (...) {
         return VIDRA_STATUS_NO_MEMORY;
