@@ -55,7 +55,15 @@ struct Geometry {
     }
 };
 
+// A released record keeps its counts and descriptor pointers, which then
+// point at freed memory: only a prepared one (model handle set) is read here.
+bool Prepared(const NnxModel& m) { return m.modelHandle != 0; }
+
 void RunPlus(NnxModel& m, fuzz::Reader& in) {
+    if (!Prepared(m)) {
+        NNXRunPlus(&m, {}, {});  // refused by the record's check
+        return;
+    }
     if (m.inputCount <= 0 || m.outputCount <= 0 || m.inputCount > 8 || m.outputCount > 8) return;
     std::vector<std::vector<std::uint8_t>> store;
     std::vector<NnxBuffer> ins, outs;
@@ -82,7 +90,7 @@ void RunPlus(NnxModel& m, fuzz::Reader& in) {
 }
 
 void Run(NnxModel& m) {
-    if (m.inputCount != 1 || m.outputCount != 1) {
+    if (!Prepared(m) || m.inputCount != 1 || m.outputCount != 1) {
         std::vector<std::uint8_t> x(64), y(64);
         NNXRun(&m, x.data(), y.data());  // refused without touching either
         return;
