@@ -51,7 +51,7 @@ int32_t CreateWithPathPlus(int32_t width, int32_t height, int32_t frameType, con
 
     LogPrintf("SorvanePlus Create wtih:width = %d, height = %d, frameType = %d!\n", width, height,
               frameType);
-    g_model.UseParams(*params);
+    ipu::UseParams(g_model, *params);
     const SegParams& p = g_model.m_params;
     auto text = [](const bool& flag) { return FlagSet(flag) ? "true" : "false"; };
     LogPrintf("ConnectedComponentLabeling: %s, MaskBlur: %s, MultiFrameSmooth: %s,         "

@@ -80,7 +80,7 @@ int32_t CreateChecked(const VidraSegmenterOptions& options, const InstanceLog& l
     {
         CoreLogRoute route(instance->log);
         ipu::ClassIPUPlus& model = *instance->model;
-        model.UseParams(params);
+        ipu::UseParams(model, params);
         const int32_t status = model.InitIPU(width, height, kInstanceFrameType, location.folder);
         if (status != 0) {
             const bool memory = !model.m_buffersReady;

@@ -54,14 +54,6 @@ ClassIPUPlus::~ClassIPUPlus() {
     // The base destructors release m_labels and then m_resizedFrame.
 }
 
-void ClassIPUPlus::UseParams(const SegParams& params) {
-    CopySegParams(m_params, params);
-    m_inputHeight = m_params.inputHeight;
-    m_inputChannels = m_params.inputChannels;
-    m_inputWidth = m_params.inputWidth;
-    m_inputSize = m_params.inputHeight * m_params.inputWidth * m_params.inputChannels;
-}
-
 int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
                               std::string modelPath) {
     m_width = width;
@@ -159,6 +151,14 @@ int32_t ClassIPUPlus::DestroyIPU() {
     }
     LogPrintf("End DestroyIPU:NNXRelease() \n");
     return status;
+}
+
+void UseParams(ClassIPUPlus& model, const SegParams& params) {
+    CopySegParams(model.m_params, params);
+    model.m_inputHeight = model.m_params.inputHeight;
+    model.m_inputChannels = model.m_params.inputChannels;
+    model.m_inputWidth = model.m_params.inputWidth;
+    model.m_inputSize = model.m_params.inputHeight * model.m_params.inputWidth * model.m_params.inputChannels;
 }
 
 }  // namespace ipu

@@ -24,9 +24,6 @@ public:
     // the smoothing and prepares the model found in modelPath. 0, -1 or the
     // status of LoadModel.
     int32_t InitIPU(int32_t width, int32_t height, int32_t frameType, std::string modelPath);
-    // Takes a copy of params and the network input size it names; done
-    // before InitIPU.
-    void UseParams(const SegParams& params);
     int32_t AllocateBuffers();
     // True when the prepared model has one float input, planar, of logical
     // dimensions 1 x m_inputChannels x m_inputHeight x m_inputWidth, and one
@@ -91,6 +88,10 @@ public:
     // record stays for VidraDestroy to release, but no frame runs it.
     bool m_modelRefused = false;
 };
+
+// Gives model a copy of params and the network input size it names; done
+// before InitIPU by both kinds of creation.
+void UseParams(ClassIPUPlus& model, const SegParams& params);
 
 }  // namespace ipu
 
