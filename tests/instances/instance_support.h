@@ -92,9 +92,7 @@ inline RgbImage RgbOfYuv(const OwnedImage& yuv) {
 inline VidraSegmenterOptions OptionsFor(int32_t width, int32_t height, const char* modelPath = kModelDir.c_str()) {
     VidraSegmenterOptions options;
     VidraSegmenterOptionsInit(&options);
-    options.width = width;
-    options.height = height;
-    options.modelPath = modelPath;
+    options.width = width, options.height = height, options.modelPath = modelPath;
     return options;
 }
 
