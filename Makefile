@@ -122,11 +122,7 @@ speed: build-linux
 	tools/speed.sh
 
 bench-deps:
-	@missing=$$(for p in $(BENCH_APT_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	fi
+	@$(MAKE) --no-print-directory apt-deps APT_PACKAGES="$(BENCH_APT_PACKAGES)"
 
 # Per-frame and per-stage costs, the image routines (the library's AVX2
 # kernels, the baseline SSE2 ones and scalar), the mask resize against

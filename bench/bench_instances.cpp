@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "instances/image_adapter.h"
 #include "instances/segmenter_instance.h"
 
 namespace {
@@ -110,16 +111,7 @@ void BM_InputStageInstance(benchmark::State& state) {
     Instance instance(width, height);
     ipu::ClassIPUPlus& m = *instance.segmenter->model;
     instances::FrameView view;
-    view.width = width;
-    view.height = height;
-    const instances::PixelLayout layouts[] = {instances::PixelLayout::kRgb24, instances::PixelLayout::kRgba32,
-                                              instances::PixelLayout::kBgr24, instances::PixelLayout::kBgra32,
-                                              instances::PixelLayout::kNv12, instances::PixelLayout::kI420};
-    view.layout = layouts[state.range(2) - 1];
-    for (int p = 0; p < 3; ++p) {
-        view.planes[p] = frame.image.planes[p];
-        view.strides[p] = frame.image.strides[p];
-    }
+    instances::AdaptImage(frame.image, view);
     for (auto _ : state) {
         if (instance.segmenter->input.Resample(view, m.m_resizedFrame) == 4)
             m.PreprocessRGBA(m.m_resizedFrame, m.m_inputTensor, 288, 160);

@@ -30,9 +30,9 @@ for size in 1280x720 1920x1080; do
     for ((i = 1; i <= runs; i++)); do
         line=$("$tool" --models "$models" --no-progress -o "$out/blur_$size.mp4" "$clip" 2>&1 |
             grep 'frames per second of wall time')
-        echo "$size run $i: ${line#summary: }"
-        fps=${line#summary: }
-        fps=${fps%% *}
+        line=${line#summary: }
+        echo "$size run $i: $line"
+        fps=${line%% *}
         best=$(awk -v a="$fps" -v b="$best" 'BEGIN { print (a > b) ? a : b }')
     done
     echo "$size: best $best frames per second of wall time ($(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"

@@ -31,9 +31,8 @@ std::string ChooseFormat(int fd) {
         desc.index = i;
         desc.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
         if (ioctl(fd, VIDIOC_ENUM_FMT, &desc) != 0) break;
-        const char* name = FfmpegPixelFormat(desc.pixelformat);
-        if (name && std::strcmp(name, "yuv420p") == 0) return name;
-        if (name && !first) first = name;
+        if (desc.pixelformat == V4L2_PIX_FMT_YUV420) return "yuv420p";
+        if (!first) first = FfmpegPixelFormat(desc.pixelformat);
     }
     return first ? first : "yuv420p";
 }
