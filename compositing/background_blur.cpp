@@ -67,14 +67,14 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     GetPackedLayout(frame.format, &from);
 
     // Weighted block averages: colour * weight in 0..2 (frame byte order), weight in 3.
+    const int32_t groups = CellCount(width, plan.group);
+    const int32_t per = k / plan.group;
     for (int32_t cy = 0; cy < ch; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
-        const int32_t groups = CellCount(width, plan.group);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 4 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateWeighted(RowOf(frame, y), from.bpp, RowOf(mask, y), b.columnSums, width,
                                        plan.group);
-        const int32_t per = k / plan.group;
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < cw; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;

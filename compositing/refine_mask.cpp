@@ -67,14 +67,14 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
     PackedLayout pl;
     GetPackedLayout(frame.format, &pl);
     const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
+    const int32_t groups = CellCount(width, p.group);
+    const int32_t per = k / p.group;
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
-        const int32_t groups = CellCount(width, p.group);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group,
                                        b.luma + static_cast<size_t>(y) * width);
-        const int32_t per = k / p.group;
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;

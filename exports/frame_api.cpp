@@ -51,12 +51,8 @@ int32_t CreateWithPathPlus(int32_t width, int32_t height, int32_t frameType, con
 
     LogPrintf("SorvanePlus Create wtih:width = %d, height = %d, frameType = %d!\n", width, height,
               frameType);
-    CopySegParams(g_model.m_params, *params);
+    g_model.UseParams(*params);
     const SegParams& p = g_model.m_params;
-    g_model.m_inputHeight = p.inputHeight;
-    g_model.m_inputChannels = p.inputChannels;
-    g_model.m_inputWidth = p.inputWidth;
-    g_model.m_inputSize = p.inputHeight * p.inputWidth * p.inputChannels;
     auto text = [](const bool& flag) { return FlagSet(flag) ? "true" : "false"; };
     LogPrintf("ConnectedComponentLabeling: %s, MaskBlur: %s, MultiFrameSmooth: %s,         "
               "needSigmoid: %s, runModelType:%d.\n",

@@ -63,11 +63,7 @@ intptr_t StartSearch(std::unique_ptr<Search> search, FindEntry& entry) {
     // plain sort gives the same sequence every time; stable_sort's temporary
     // buffer is also avoided, which clang's sanitizer runtime mismatches.
     std::sort(search->entries.begin(), search->entries.end(),
-              [](const FindEntry& a, const FindEntry& b) {
-                  if (NameBefore(a.name, b.name)) return true;
-                  if (NameBefore(b.name, a.name)) return false;
-                  return a.name < b.name;
-              });
+              [](const FindEntry& a, const FindEntry& b) { return NameBefore(a.name, b.name); });
     entry = search->entries[search->next++];
     return reinterpret_cast<intptr_t>(search.release());
 }

@@ -59,11 +59,4 @@ int32_t AdaptImage(const VidraImage& image, FrameView& view) {
     return VIDRA_STATUS_OK;
 }
 
-int32_t CheckMask(const VidraMask& mask, int32_t width, int32_t height) {
-    if (mask.data == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
-    if (mask.width != width || mask.height != height) return VIDRA_STATUS_BAD_DIMENSIONS;
-    if (!StrideFits(mask.stride, width)) return VIDRA_STATUS_BAD_STRIDE;
-    return VIDRA_STATUS_OK;
-}
-
 }  // namespace instances

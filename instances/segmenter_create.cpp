@@ -80,11 +80,7 @@ int32_t CreateChecked(const VidraSegmenterOptions& options, const InstanceLog& l
     {
         CoreLogRoute route(instance->log);
         ipu::ClassIPUPlus& model = *instance->model;
-        CopySegParams(model.m_params, params);
-        model.m_inputWidth = params.inputWidth;
-        model.m_inputHeight = params.inputHeight;
-        model.m_inputChannels = params.inputChannels;
-        model.m_inputSize = params.inputWidth * params.inputHeight * params.inputChannels;
+        model.UseParams(params);
         const int32_t status = model.InitIPU(width, height, kInstanceFrameType, location.folder);
         if (status != 0) {
             const bool memory = !model.m_buffersReady;

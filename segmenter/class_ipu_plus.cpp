@@ -54,6 +54,14 @@ ClassIPUPlus::~ClassIPUPlus() {
     // The base destructors release m_labels and then m_resizedFrame.
 }
 
+void ClassIPUPlus::UseParams(const SegParams& params) {
+    CopySegParams(m_params, params);
+    m_inputHeight = m_params.inputHeight;
+    m_inputChannels = m_params.inputChannels;
+    m_inputWidth = m_params.inputWidth;
+    m_inputSize = m_params.inputHeight * m_params.inputWidth * m_params.inputChannels;
+}
+
 int32_t ClassIPUPlus::InitIPU(int32_t width, int32_t height, int32_t frameType,
                               std::string modelPath) {
     m_width = width;

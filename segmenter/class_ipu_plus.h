@@ -24,6 +24,9 @@ public:
     // the smoothing and prepares the model found in modelPath. 0, -1 or the
     // status of LoadModel.
     int32_t InitIPU(int32_t width, int32_t height, int32_t frameType, std::string modelPath);
+    // Takes a copy of params and the network input size it names; done
+    // before InitIPU.
+    void UseParams(const SegParams& params);
     int32_t AllocateBuffers();
     // True when the prepared model has one float input, planar, of logical
     // dimensions 1 x m_inputChannels x m_inputHeight x m_inputWidth, and one
