@@ -1,5 +1,4 @@
-// Compositing and mask refinement: the vector kernels against the scalar ones
-// over whole random calls, the properties a host relies on, and the checks.
+// Compositing and mask refinement: vector against scalar, the properties a host relies on, the checks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,8 +21,7 @@ using Bytes = std::vector<uint8_t>;
 int Uniform(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 int BytesPerPixel(int32_t format) { return format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3; }
 
-// An image in a buffer of its own, with a canary margin and any stride sign;
-// fill 0 means random bytes. A copy points into its own bytes.
+// An image with a canary margin and either stride sign; fill 0: random bytes.
 struct Picture {
     Picture(int w, int h, int32_t format, int pad, bool bottomUp, std::mt19937& rng, uint8_t fill)
         : bytes(static_cast<size_t>(w * BytesPerPixel(format) + pad) * h + 64, fill) {
@@ -49,7 +47,7 @@ struct MaskBuffer {
     VidraMask mask;
 };
 
-// Soft disc, hard 0/255 elsewhere, plus noise: flat runs and edges both occur.
+// Soft disc, hard 0/255 elsewhere, optional noise.
 void PersonMask(MaskBuffer& m, std::mt19937& rng, bool noisy) {
     const int w = m.mask.width, h = m.mask.height;
     for (int y = 0; y < h; ++y)
@@ -70,9 +68,7 @@ const int32_t kPacked[] = {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_RGBA32, VIDRA_PIXEL_BG
 
 }  // namespace
 
-// Whole composite and refine calls through both kernel sets on random sizes,
-// strides, formats, kinds and options, composites in place or not: the same
-// bytes, margins and row padding included.
+// Whole random composite and refine calls through both kernel sets: the same bytes, margins included.
 TEST(Compositing, VectorKernelsMatchScalarOnWholeCalls) {
     if (!vidra::CpuHasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 rng(2024);
@@ -114,10 +110,9 @@ TEST(Compositing, VectorKernelsMatchScalarOnWholeCalls) {
     }
 }
 
-// Mask 255 keeps the frame, mask 0 gives the background exactly, 4-byte
-// outputs are opaque, and transparent output carries the mask as alpha; each
-// kind in every pair of channel orders. The caller's scratch (any alignment,
-// any contents) gives the result of the call's own; too little writes nothing.
+// Mask 255 keeps the frame, 0 gives the background, 4-byte outputs are opaque,
+// transparent carries the mask as alpha, for every pair of channel orders. The
+// caller's scratch gives the result of the call's own; too little writes nothing.
 TEST(Compositing, MaskExtremesExactWithOwnOrCallerScratch) {
     std::mt19937 rng(5);
     const int w = 67, h = 23;
@@ -164,8 +159,7 @@ TEST(Compositing, MaskExtremesExactWithOwnOrCallerScratch) {
             }
 }
 
-// A saturated person over grey: the blurred background beside the person
-// stays grey, while the plain blur (no person in the mask) turns red there.
+// A red person over grey: the blurred background beside it stays grey (a plain blur turns red).
 TEST(Compositing, BlurredBackgroundHasNoHalo) {
     std::mt19937 rng(9);
     const int w = 320, h = 180;
@@ -193,9 +187,7 @@ TEST(Compositing, BlurredBackgroundHasNoHalo) {
     }
 }
 
-// The refined edge moves onto the picture's edge and steps there, with the
-// call's own scratch or the caller's (too little writes nothing); an empty or
-// full mask stays as it is.
+// The refined edge steps at the picture's edge, own scratch or caller's; empty and full masks stay.
 TEST(Refinement, PullsSoftEdgeOntoPictureEdge) {
     std::mt19937 rng(3);
     const int w = 400, h = 120, edge = 200;
@@ -204,12 +196,11 @@ TEST(Refinement, PullsSoftEdgeOntoPictureEdge) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             if (x >= edge) std::fill(frame.At(x, y), frame.At(x, y) + 3, 210);
-            // A ramp 24 pixels wide centred 5 pixels right of the picture's edge.
+            // A 24-pixel ramp centred 5 pixels right of the picture's edge.
             mask.At(x, y) = static_cast<uint8_t>(std::clamp((x - (edge + 5 - 12)) * 255 / 24, 0, 255));
         }
     VidraRefineOptions o{sizeof(VidraRefineOptions), 16, 0.0f};
     ASSERT_EQ(VidraRefineMask(&frame.image, &mask.mask, &o, &out.mask, nullptr, 0), VIDRA_STATUS_OK);
-    // Half-way where the picture's edge is, most of the rise in one step there.
     int half = 0;
     while (half < w && out.At(half, h / 2) < 128) ++half;
     EXPECT_LE(std::abs(half - edge), 1);

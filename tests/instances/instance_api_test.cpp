@@ -1,5 +1,4 @@
-// Segmenter instances through the public header: the global segmenter's masks
-// in every pixel format, reset, refusals, the log and the lifecycle.
+// Segmenter instances: masks in every pixel format, reset, refusals, the log, the lifecycle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,22 +22,15 @@ using namespace support;
 using Messages = std::vector<std::pair<int32_t, std::string>>;  // level, text
 void Collect(void* user, int32_t level, const char* text) { static_cast<Messages*>(user)->emplace_back(level, text); }
 
-RgbImage Crop(const RgbImage& photo, int width, int height) {
-    RgbImage out{width, height, {}};
-    for (int y = 0; y < height; ++y) out.rgb.insert(out.rgb.end(), Px(photo, 0, y), Px(photo, 0, y) + width * 3);
-    return out;
+RgbImage Crop(RgbImage out, int width, int height) {
+    for (int y = 0; y < height; ++y) std::copy_n(Px(out, 0, y), width * 3, &out.rgb[size_t(y) * width * 3]);
+    return {width, height, std::vector<uint8_t>(out.rgb.begin(), out.rgb.begin() + size_t(width) * height * 3)};
 }
 
-// Every layout gives, frame after frame, the masks of the RGB24 frame it
-// stands for: the same picture, or for NV12 and I420 the one the library's
-// BT.601 conversion makes of them. The reference is the global segmenter
-// (first, as its keyframe schedule runs from the library's load), else an
-// RGB24 instance created anew where the tested one is reset. Calls that do
-// not fit are refused without changing the state; other instances come and
-// go; nothing goes to stdout. Against the photo itself a YUV frame differs by
-// the colour round trip (about +-2 levels, 4:2:0 chroma blurring edges), so
-// its masks may differ by at most 1.5 levels on average, and by more than 32
-// on at most 2% of the pixels.
+// Every layout gives the masks of the RGB24 frame it stands for (for YUV: its
+// BT.601 conversion), as the global segmenter (first case) or a fresh RGB24
+// instance does; refusals leave the state alone; nothing on stdout. Against
+// the photo itself a YUV frame's masks stay close despite the colour round trip.
 TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegmenterDoes) {
     const RgbImage full = LoadTestFrame("astronaut.ppm");
     const std::string unusable = ModelPath("test/affine.tesk");
@@ -134,10 +126,8 @@ TEST(Instances, EveryLayoutGivesTheMasksOfTheRgbFrameItStandsForAsTheGlobalSegme
     }
 }
 
-// Creations report through the callback only: a failure its status (cleared
-// *out) and why at error level; a success, here of a model file given
-// directly, one info line and at debug level the segmenter's own log lines
-// from creation to destruction.
+// Creation reports through the callback only: a failure its status (*out cleared)
+// and an error line; a success one info line, the segmenter's own at debug level.
 TEST(Instances, CreationsReportThroughTheCallbackOnly) {
     SegParams narrow = kSegParams144x80, otherName = kSegParams144x80, absent = kSegParams144x80;
     narrow.inputWidth = 100;
@@ -163,11 +153,8 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
         {"too many threads", [](auto& o) { o.engineThreads = 65; }, VIDRA_STATUS_BAD_OPTION},
         {"log level above error", [](auto& o) { o.logLevel = VIDRA_LOG_ERROR + 1; }, VIDRA_STATUS_BAD_OPTION},
         {"negative log level", [](auto& o) { o.logLevel = -1; }, VIDRA_STATUS_BAD_OPTION},
-        {"model file, debug level, 2 threads", [&](auto& o) {
-             o.modelPath = file.c_str();
-             o.logLevel = VIDRA_LOG_DEBUG;
-             o.engineThreads = 2;
-         }, VIDRA_STATUS_OK},
+        {"model file, debug level, 2 threads",
+         [&](auto& o) { o.modelPath = file.c_str(), o.logLevel = VIDRA_LOG_DEBUG, o.engineThreads = 2; }, VIDRA_STATUS_OK},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,8 +191,7 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
             EXPECT_NE(debug.find(line), std::string::npos) << line << " in " << debug;
     }
 
-    // Options the library cannot read give only a status; the fields of a
-    // newer version are accepted while they hold their defaults (zero).
+    // A newer version's fields are accepted while they hold their defaults (zero).
     struct {
         VidraSegmenterOptions options;
         uint64_t added;
@@ -223,9 +209,8 @@ TEST(Instances, CreationsReportThroughTheCallbackOnly) {
 }
 
 #if defined(__GLIBC__)
-// Instances of two sizes created, used and destroyed in shuffled orders: after
-// a first round has warmed the runtime's caches, further rounds give every
-// byte back (one leaked instance would hold over a megabyte).
+// Instances created, used and destroyed in shuffled orders: after a warm-up
+// round, every byte comes back (one leaked instance holds over a megabyte).
 TEST(Instances, CreatingAndDestroyingInAnyOrderLeaksNothing) {
     const RgbImage photo = LoadTestFrame("messi.ppm");
     const RgbImage small = Crop(photo, 320, 240);

@@ -16,9 +16,7 @@ namespace support {
 template <class Image>
 auto* Px(Image& image, int x, int y) { return &image.rgb[(size_t(y) * image.width + x) * 3]; }
 
-// The photo moved right by dx pixels (edge column repeated) and brightened:
-// a sequence of these changes enough to run the network, while a repeated
-// frame is skipped.
+// The photo moved right by dx pixels and brightened: enough change to run the network.
 inline RgbImage Variant(const RgbImage& photo, int dx, int brighten) {
     RgbImage out = photo;
     for (int y = 0; y < photo.height; ++y)
@@ -28,14 +26,9 @@ inline RgbImage Variant(const RgbImage& photo, int dx, int brighten) {
     return out;
 }
 
-// An image in memory: its bytes, and a descriptor pointing into them.
-struct OwnedImage {
-    std::vector<uint8_t> bytes;
-    VidraImage image{};
-};
+struct OwnedImage { std::vector<uint8_t> bytes; VidraImage image{}; };  // image points into bytes
 
-// The photo in one of the packed layouts, each row followed by `padding`
-// bytes of 0xA5, stored bottom-up (a negative stride) when asked.
+// The photo in a packed layout, rows padded with 0xA5, bottom-up when asked.
 inline OwnedImage Packed(const RgbImage& photo, int32_t format, int32_t padding, bool bottomUp) {
     const bool bgr = format == VIDRA_PIXEL_BGR24 || format == VIDRA_PIXEL_BGRA32;
     const int32_t bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
@@ -53,9 +46,7 @@ inline OwnedImage Packed(const RgbImage& photo, int32_t format, int32_t padding,
     return out;
 }
 
-// NV12 or I420 made from the photo by the forward twin of the library's
-// BT.601 conversion, U and V from the mean colour of each 2 x 2 block; every
-// plane's rows padded by 16 bytes.
+// NV12 or I420 by BT.601, chroma from each 2 x 2 block's mean; rows padded by 16.
 inline OwnedImage Yuv(const RgbImage& photo, int32_t format) {
     const bool nv12 = format == VIDRA_PIXEL_NV12;
     const int w = photo.width, h = photo.height, cw = (w + 1) / 2, ch = (h + 1) / 2, step = nv12 ? 2 : 1;
@@ -83,8 +74,7 @@ inline OwnedImage Yuv(const RgbImage& photo, int32_t format) {
     return out;
 }
 
-// The RGB frame a YUV image stands for: every pixel converted with the
-// library's conversion, its chroma from the sample of its 2 x 2 block.
+// The RGB frame a YUV image stands for, by the library's own conversion.
 inline RgbImage RgbOfYuv(const OwnedImage& yuv) {
     const VidraImage& im = yuv.image;
     const bool nv12 = im.format == VIDRA_PIXEL_NV12;
@@ -102,9 +92,7 @@ inline RgbImage RgbOfYuv(const OwnedImage& yuv) {
 inline VidraSegmenterOptions OptionsFor(int32_t width, int32_t height, const char* modelPath = kModelDir.c_str()) {
     VidraSegmenterOptions options;
     VidraSegmenterOptionsInit(&options);
-    options.width = width;
-    options.height = height;
-    options.modelPath = modelPath;
+    options.width = width, options.height = height, options.modelPath = modelPath;
     return options;
 }
 
@@ -115,7 +103,6 @@ inline VidraSegmenter* NewInstance(int32_t width, int32_t height) {
     return segmenter;
 }
 
-// Segments one frame into a packed mask; the status must be OK.
 inline std::vector<uint8_t> Segment(VidraSegmenter* segmenter, const VidraImage& frame) {
     std::vector<uint8_t> mask(size_t(frame.width) * frame.height, 0xEE);
     const VidraMask out{frame.width, frame.height, frame.width, 0, mask.data()};

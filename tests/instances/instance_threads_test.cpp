@@ -1,6 +1,5 @@
-// Two instances on two threads at once give the masks they give one after the
-// other. Also built with ThreadSanitizer (make test-tsan), which must report
-// no race: instances share no state, inside the library or the engine.
+// Two instances on two threads give their sequential masks; ThreadSanitizer
+// (make test-tsan) must report no race.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -12,8 +11,7 @@ namespace {
 
 using namespace support;
 
-// Creates an instance, segments the frames and destroys it: creation and
-// destruction are part of what runs concurrently.
+// Creation and destruction run concurrently too.
 std::vector<std::vector<uint8_t>> SegmentAll(const std::vector<OwnedImage>& frames) {
     std::vector<std::vector<uint8_t>> masks;
     VidraSegmenter* instance = NewInstance(frames[0].image.width, frames[0].image.height);
@@ -22,7 +20,7 @@ std::vector<std::vector<uint8_t>> SegmentAll(const std::vector<OwnedImage>& fram
     return masks;
 }
 
-// Each frame in another layout, so that every input path runs on both threads.
+// Every input path runs on both threads.
 std::vector<OwnedImage> Sequence(const RgbImage& photo, int first) {
     const int32_t formats[] = {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_NV12, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_I420};
     std::vector<OwnedImage> frames;

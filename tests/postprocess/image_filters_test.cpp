@@ -1,5 +1,4 @@
-// The mask filters: the logistic activation, the edge blur and the
-// largest-region filter.
+// The mask filters: logistic activation, edge blur, largest-region filter.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,7 +21,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 uint32_t Bits(float f) { uint32_t u; std::memcpy(&u, &f, sizeof u); return u; }
 float FromBits(uint32_t u) { float f; std::memcpy(&f, &u, sizeof f); return f; }
 
-// An empty vector may hold a null pointer, which memcmp must not be given.
+// An empty vector may hold a null pointer, which memcmp must not get.
 bool SameBits(const Floats& a, const Floats& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
@@ -46,8 +45,7 @@ Floats BlurReference(const Floats& s, int w, int h) {
 
 }  // namespace
 
-// Against double-precision exp over a sweep of both signs, through overflow,
-// underflow and subnormal results; the limits exactly.
+// Against double exp over both signs through overflow, underflow, subnormals; the limits exactly.
 TEST(ExpScalar, WithinOneUlpOfExp) {
     for (uint32_t sign : {0u, 0x80000000u}) {
         for (uint32_t b = 0; b <= Bits(sign ? 105.0f : 90.0f); b += 613) {
@@ -62,10 +60,8 @@ TEST(ExpScalar, WithinOneUlpOfExp) {
     EXPECT_EQ(Bits(ExpScalar(FromBits(0xFFC01234u))), 0xFFC01234u);  // a NaN comes back as it came
 }
 
-// The vector activations (AVX2 where the processor has it, and SSE2) against
-// the scalar one, bit for bit: every remainder length, values from ordinary
-// logits to arbitrary bit patterns. Then the values themselves, eight through
-// the vector step and three through the remainder.
+// The vector activations (AVX2 where present, SSE2) against the scalar one, bit
+// for bit, every remainder length and any bit pattern; then the values themselves.
 TEST(Logistic, VectorMatchesScalarAndValues) {
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> logit(-20.0f, 20.0f), wide(-200.0f, 200.0f);
@@ -119,9 +115,8 @@ TEST(BlurMask, WorkedExamples) {
     EXPECT_EQ(dst, Floats(12, 0.0f));
 }
 
-// The vector rows (AVX2 where the processor has it, and SSE2) against the
-// scalar rows and the formulation above, bit for bit, over thousands of sizes
-// and contents with ties, NaN, infinities, -0.
+// The vector rows (AVX2 where present, SSE2) against the scalar rows and the
+// formulation above, bit for bit, with ties, NaN, infinities, -0.
 TEST(BlurMask, VectorMatchesScalarAndReference) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);

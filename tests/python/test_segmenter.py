@@ -1,7 +1,4 @@
-"""Segmenter as Python sees it: numpy layouts reach the library as the same
-picture (the masks of the global C functions), bad arguments are refused
-before it runs, and its refusals and log lines become exceptions and logging
-records, with nothing on stdout. Formats and geometry in depth: C++ tests."""
+"""Segmenter as Python sees it: numpy layouts, argument checks, errors, logging."""
 import contextlib
 import ctypes
 import functools
@@ -19,8 +16,7 @@ W, H = 640, 480
 
 
 @functools.lru_cache(maxsize=None)
-def frames():
-    """A short sequence with cuts and motion, so the keyframe logic works."""
+def frames():  # cuts and motion, so the keyframe logic works
     astronaut, messi = (np.fromfile(os.path.join(MODEL_DIR, "test", "frames", name), np.uint8,
                                     offset=len(b"P6\n640 480\n255\n")).reshape(H, W, 3)
                         for name in ("astronaut.ppm", "messi.ppm"))
@@ -29,8 +25,7 @@ def frames():
 
 
 @contextlib.contextmanager
-def captured_stdout(sink):
-    """Appends to sink what file descriptor 1 receives meanwhile, C stdio included."""
+def captured_stdout(sink):  # what file descriptor 1 receives, C stdio included
     libc = ctypes.CDLL(None)
     libc.fflush(None)
     saved = os.dup(1)
@@ -47,8 +42,7 @@ def captured_stdout(sink):
 
 
 @functools.lru_cache(maxsize=None)
-def global_masks():
-    """The masks of frames() from the library's global functions (RGB24)."""
+def global_masks():  # of frames(), from the global C functions
     lib = vidra.library()
     lib.VidraCreateWithPath.argtypes = [ctypes.c_int32] * 3 + [ctypes.c_char_p]
     lib.VidraFrameProcess.argtypes = [ctypes.c_void_p] * 3
@@ -66,8 +60,7 @@ def bgra(frame):
     return np.dstack([frame[..., ::-1], np.full((H, W), 9, np.uint8)])
 
 
-def yuv420(frame):
-    """BT.601 limited-range Y, U and V planes, chroma averaged over 2 x 2."""
+def yuv420(frame):  # BT.601 limited range, chroma averaged over 2 x 2
     rgb = frame.astype(np.float64) / 255
     y, u, v = (offset + rgb @ np.array(row) for offset, row in (
         (16, [65.481, 128.553, 24.966]), (128, [-37.797, -74.203, 112.0]), (128, [112.0, -93.786, -18.214])))

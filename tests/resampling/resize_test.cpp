@@ -1,7 +1,5 @@
-// The resize routines: worked examples, and the vector paths against their
-// scalar kernels and the per-pixel formulas below, bit for bit. The routines
-// take the AVX2 kernels where the processor has them; the SSE2 ones of other
-// processors are called directly, so both are checked here.
+// The resize routines: worked examples, and the vector paths (AVX2 where present,
+// SSE2 called directly) against the scalar kernels and the formulas below, bit for bit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,16 +24,14 @@ constexpr float kFloatCanary = -12345.0f;
 int Uniform(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 std::string Where(const ResizeGeometry& g, int step = 1) {
-    return std::to_string(g.srcWidth) + "x" + std::to_string(g.srcHeight) + "->" + std::to_string(g.dstWidth) +
-           "x" + std::to_string(g.dstHeight) + " step " + std::to_string(step);
+    return testing::PrintToString(std::vector<int>{g.srcWidth, g.srcHeight, g.dstWidth, g.dstHeight, step});
 }
 
 bool SameBits(const Floats& a, const Floats& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-// Noise, black and white, coarse levels, or long runs of one value (flat
-// areas spanning rows, as in a person mask), so that flat and busy areas occur.
+// Noise, black and white, coarse levels, or long flat runs spanning rows (as in a mask).
 Bytes RandomBytes(std::mt19937& rng, size_t n, int mode = -1) {
     if (mode < 0) mode = Uniform(rng, 0, 3);
     Bytes v(n);
@@ -107,11 +103,7 @@ Bytes Resize8(const Bytes& src, ResizeGeometry g, bool mask) {
     return dst;
 }
 
-Bytes TwoRows(const Bytes& row) {
-    Bytes both(row);
-    both.insert(both.end(), row.begin(), row.end());
-    return both;
-}
+Bytes TwoRows(const Bytes& r) { Bytes b(r); b.insert(b.end(), r.begin(), r.end()); return b; }
 
 }  // namespace
 
@@ -177,11 +169,9 @@ TEST(Resize, CopiesAndRefusals) {
     EXPECT_EQ(fsame, Floats(6, 0.0f));
 }
 
-// Thousands of geometries: up and down, sizes of 1, widths not a multiple of
-// 4, pixel steps 1 to 4, long table axes, and the library's own (camera frame
-// to network input, mask to the frame, network output to its double). Each
-// through the routine, the scalar and SSE2 kernels and the formulas above;
-// the canaries after each plane and between channels must stay.
+// Thousands of geometries (sizes of 1, odd widths, steps 1 to 4, long axes, the
+// library's own), each through the routine, the scalar and SSE2 kernels and the
+// formulas above; canaries after each plane and between channels stay.
 TEST(Resize, VectorMatchesScalarAndReference) {
     std::mt19937 rng(99);
     std::uniform_real_distribution<float> logit(-8.0f, 8.0f);

@@ -1,6 +1,4 @@
-// The parts of vidra-segment with their own parsing or arithmetic: the command
-// line, the p95, ffprobe's answer, image-sequence names, the frame queue
-// between threads, the encoder and audio choices.
+// The parts of vidra-segment with parsing or arithmetic of their own.
 #include "file_identity.h"
 #include "frame_queue.h"
 #include "options.h"
@@ -81,8 +79,7 @@ TEST(Probe, RatesRotationStillsAndMissingValues) {
     }
 }
 
-// Which names an image-sequence output may write: what an input or another
-// output must not be called.
+// Which names an image-sequence output may write.
 TEST(NamePattern, ParsesAndMatchesLikeFfmpeg) {
     struct Case { const char* pattern; const char* name; bool produces; } cases[] = {
         {"f%04d.png", "f0001.png", true},   {"f%04d.png", "f12345.png", true}, {"f%04d.png", "f001.png", false},
@@ -101,9 +98,8 @@ TEST(NamePattern, ParsesAndMatchesLikeFfmpeg) {
         EXPECT_FALSE(ParseNamePattern(bad, p)) << bad;
 }
 
-// A file's frames all arrive, in order; a live source's consumer that falls
-// behind gets the newest frame, and every frame is either used or dropped.
-// Abort wakes a producer waiting for a buffer and a consumer waiting for a frame.
+// A file's frames all arrive in order; a live consumer that falls behind gets
+// the newest, the rest counted dropped. Abort wakes a waiting producer and consumer.
 TEST(FrameQueue, KeepsOrderOrDropsTheOldestAndAborts) {
     for (bool keepNewest : {false, true}) {
         FrameQueue q(sizeof(int), 2, keepNewest);
