@@ -13,14 +13,26 @@ if(WIN32)
   add_link_options(-static)
 endif()
 
-# vidra_avx2_sources(<files...>): the files that hold AVX2 kernels, compiled
-# with -mavx2. Code in them runs only behind vidra::CpuHasAvx2(); they include
-# no header with inline functions shared with baseline code (a merged inline
-# copy could carry AVX2 instructions into the baseline path). Their functions
-# are in a namespace named avx2 or have names ending in Avx2: the test
-# avx2_confined_to_kernels disassembles the libraries and fails on any AVX
+# vidra_avx2_sources(<files...>) and vidra_avx512_sources(<files...>): the
+# files that hold the kernels of those tiers, compiled with their instruction
+# sets. Code in them runs only through the kernel tables (common/dispatch.h),
+# filled for the tier the processor has; they include no header with inline
+# functions shared with baseline code (a merged inline copy could carry AVX
+# instructions into the baseline path). Their functions are in a namespace
+# named avx2 / avx512 or have names ending in Avx2 / Avx512: the test
+# avx_confined_to_kernels disassembles the libraries and fails on any AVX
 # instruction in a function named otherwise.
+# On Windows the stack is only 16-byte aligned where GCC may assume more for
+# spilled vectors; the assembler turns aligned vector moves into unaligned ones.
+set(_vidra_avx_win "")
+if(WIN32)
+  set(_vidra_avx_win "-Wa,-muse-unaligned-vector-move")
+endif()
 function(vidra_avx2_sources)
   set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
-    PROPERTIES COMPILE_OPTIONS "-mavx2")
+    PROPERTIES COMPILE_OPTIONS "-mavx2;${_vidra_avx_win}")
+endfunction()
+function(vidra_avx512_sources)
+  set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
+    PROPERTIES COMPILE_OPTIONS "-mavx2;-mavx512f;-mavx512bw;-mavx512dq;-mavx512vl;${_vidra_avx_win}")
 endfunction()
