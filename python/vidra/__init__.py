@@ -5,9 +5,11 @@
         mask = segmenter(frame)                       # (720, 1280) uint8
         out = vidra.composite(frame, mask, (0, 177, 64))
 
-A thin ctypes layer over the C library: no build step, numpy arrays are
-passed without copies. The library is found through VIDRA_LIBRARY, the
-source tree's build/linux/bin, or the system loader (see library())."""
+A thin ctypes layer over the core C library (libvidracore.so, vidracore.dll:
+no global segmenter, nothing written to stdout): no build step, numpy arrays
+are passed without copies. The library is found through VIDRA_LIBRARY, the
+installed prefix this package is in, the source tree's build/linux/bin, or
+the system loader (see library())."""
 from ._library import default_model_dir, library, library_path
 from ._types import SegParams
 from .compositing import composite, refine_mask

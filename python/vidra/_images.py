@@ -1,12 +1,12 @@
 """numpy arrays described as VidraImage / VidraMask, without copying them."""
 import numpy as np
 
+from ._checks import INT32_MAX
 from ._types import BGR24, BGRA32, I420, NV12, RGB24, RGBA32, Image, Mask
 
 FORMATS = {"rgb": RGB24, "rgba": RGBA32, "bgr": BGR24, "bgra": BGRA32}
 PLANAR = {"nv12": NV12, "i420": I420}
 CHANNELS = {RGB24: 3, BGR24: 3, RGBA32: 4, BGRA32: 4}
-_INT32_MAX = 2**31 - 1
 
 
 def format_code(format, channels):
@@ -27,11 +27,22 @@ def _uint8_array(array, name, ndim):
         raise TypeError("%s must have dtype uint8, not %s" % (name, array.dtype))
     if array.ndim != ndim:
         raise ValueError("%s must have %d dimensions, has shape %s" % (name, ndim, array.shape))
+    # The library's sizes are 32-bit: a larger one would reach it truncated.
+    if ndim >= 2 and max(array.shape[:2]) > INT32_MAX:
+        raise ValueError("%s has shape %s; the library takes at most %d rows and columns"
+                         % (name, array.shape, INT32_MAX))
 
 
 def _row_stride(array, name):
-    stride = array.strides[0]
-    if abs(stride) > _INT32_MAX:
+    """The row stride, refused when rows overlap (a broadcast array has
+    stride 0) or it does not fit 32 bits."""
+    row_bytes = array.shape[1] * (array.shape[2] if array.ndim == 3 else 1)
+    # One row reads the same bytes whatever the stride; numpy may give it any.
+    stride = row_bytes if array.shape[0] == 1 else array.strides[0]
+    if abs(stride) < row_bytes:
+        raise ValueError("%s: rows overlap (row stride %d, %d bytes per row), as in a broadcast "
+                         "array; np.ascontiguousarray makes a copy" % (name, stride, row_bytes))
+    if abs(stride) > INT32_MAX:
         raise ValueError("%s: row stride %d does not fit 32 bits" % (name, stride))
     return stride
 

@@ -1,4 +1,5 @@
-"""Finding and loading the vidra shared library, with the prototypes used here."""
+"""Finding and loading the vidra core library (the one without a global
+segmenter, silent on stdout), with the prototypes used here."""
 import ctypes
 import os
 import sys
@@ -6,20 +7,38 @@ import sys
 from ._types import (CompositeOptions, Image, LogCallback, Mask, RefineOptions,
                      SegmenterOptions, SegParams)
 
-_NAMES = ("vidra.dll",) if sys.platform == "win32" else ("libvidra.so.0", "libvidra.so")
+_WINDOWS = sys.platform == "win32"
+_NAMES = ("vidracore.dll",) if _WINDOWS else ("libvidracore.so.0", "libvidracore.so")
+_HERE = os.path.dirname(os.path.abspath(__file__))
+# Installed as <prefix>/lib/python3/dist-packages/vidra: the library is in
+# <prefix>/lib (Windows: <prefix>/bin).
+_INSTALLED_AS = os.path.join("lib", "python3", "dist-packages")
 # This package inside the source tree: python/vidra/ -> build/linux/bin.
-_SOURCE_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+_SOURCE_ROOT = os.path.dirname(os.path.dirname(_HERE))
 _BUILD_TREE_BIN = os.path.join(_SOURCE_ROOT, "build", "linux", "bin")
+_PARAMS = {"144x80": "kSegParams144x80", "640x480": "kSegParams640x480"}
 
 _library = None
+
+
+def _installed_dir():
+    """The installed prefix's library folder when this package is installed."""
+    packages = os.path.dirname(_HERE)
+    if os.path.normcase(packages).endswith(os.path.normcase(os.sep + _INSTALLED_AS)):
+        prefix = packages[:-len(_INSTALLED_AS) - 1]
+        return os.path.join(prefix, "bin" if _WINDOWS else "lib")
+    return None
 
 
 def _candidates():
     explicit = os.environ.get("VIDRA_LIBRARY")
     if explicit:
         return [explicit]
-    found = [os.path.join(_BUILD_TREE_BIN, name) for name in _NAMES]
-    found = [path for path in found if os.path.exists(path)]
+    found = []
+    for folder in (_installed_dir(), _BUILD_TREE_BIN):
+        if folder is not None:
+            found += [os.path.join(folder, name) for name in _NAMES
+                      if os.path.exists(os.path.join(folder, name))]
     # Otherwise the system loader's search: an installed prefix on the loader path.
     return found + list(_NAMES)
 
@@ -48,9 +67,11 @@ def library():
     """The loaded library (loaded on first use).
 
     Looked up in this order: the file named by the environment variable
-    VIDRA_LIBRARY; the source tree's Linux build (build/linux/bin) when this
-    package is used from the source tree; the system loader's search path
-    (an installed prefix listed in LD_LIBRARY_PATH or ld.so.conf)."""
+    VIDRA_LIBRARY; the installed prefix's library when this package is
+    installed (<prefix>/lib/python3/dist-packages/vidra); the source tree's
+    Linux build (build/linux/bin) when this package is used from the source
+    tree; the system loader's search path (an installed prefix listed in
+    LD_LIBRARY_PATH or ld.so.conf)."""
     global _library
     if _library is None:
         errors = []
@@ -78,7 +99,7 @@ def library_path():
     system search may have found it)."""
     lib = library()
     address = ctypes.cast(lib.VidraStatusString, ctypes.c_void_p).value
-    if sys.platform != "win32":
+    if not _WINDOWS:
         info = _DlInfo()
         if ctypes.CDLL(None).dladdr(ctypes.c_void_p(address), ctypes.byref(info)) and info.fname:
             return os.path.realpath(os.fsdecode(info.fname))
@@ -105,5 +126,7 @@ def default_model_dir():
 
 def segparams(name):
     """One of the library's predefined parameter records, by name."""
-    return SegParams.in_dll(library(), {"144x80": "kSegParams144x80",
-                                        "640x480": "kSegParams640x480"}[name])
+    if name not in _PARAMS:
+        raise ValueError("params %r is not a predefined record (use %s, or a vidra.SegParams)"
+                         % (name, " or ".join(repr(known) for known in _PARAMS)))
+    return SegParams.in_dll(library(), _PARAMS[name])

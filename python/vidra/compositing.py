@@ -5,10 +5,16 @@ import numbers
 import numpy as np
 
 from . import _images
+from ._checks import integer, real
 from ._library import library
 from ._types import (BACKGROUND_BLUR, BACKGROUND_COLOR, BACKGROUND_IMAGE, BACKGROUND_TRANSPARENT,
-                     BGR24, BGRA32, RGB24, RGBA32, CompositeOptions, RefineOptions)
+                     BGR24, BGRA32, RGB24, RGBA32, STATUS_BAD_OPTION, CompositeOptions,
+                     RefineOptions)
 from .errors import check
+
+# The ranges vidra.h documents for these options.
+BLUR_STRENGTHS = (1, 500)
+RADII = (0, 500)
 
 
 def _in_order_of(code, channels):
@@ -38,7 +44,8 @@ def composite(frame, mask, background, format=None, out=None, out_format=None):
     """The person of frame (where mask is high) over a background:
 
     background: an int, the blur strength (1..500, about the standard
-        deviation in pixels) of the frame's own background; a tuple
+        deviation in pixels) of the frame's own background (a float, even
+        an integral one, raises TypeError); a tuple
         (red, green, blue), one colour; an array of the frame's size, an
         image (same colour order as the frame); 'transparent', the frame
         with the mask as alpha (4 channels out).
@@ -63,8 +70,9 @@ def composite(frame, mask, background, format=None, out=None, out_format=None):
         if background.shape[:2] != frame.shape[:2]:
             raise ValueError("background has shape %s, the frame %s" % (background.shape, frame.shape))
         options.background, options.image = BACKGROUND_IMAGE, ctypes.pointer(keep)
-    elif isinstance(background, numbers.Integral) and not isinstance(background, bool):
-        options.background, options.blurStrength = BACKGROUND_BLUR, int(background)
+    elif isinstance(background, numbers.Real) and not isinstance(background, bool):
+        options.background = BACKGROUND_BLUR
+        options.blurStrength = integer(background, "blur strength", *BLUR_STRENGTHS)
     elif isinstance(background, (tuple, list)) and len(background) in (3, 4):
         if not all(isinstance(c, numbers.Integral) and 0 <= c <= 255 for c in background):
             raise ValueError("colour %r: channels must be integers 0..255" % (background,))
@@ -82,8 +90,9 @@ def composite(frame, mask, background, format=None, out=None, out_format=None):
 
 def refine_mask(frame, mask, radius=0, epsilon=0.0, format=None, out=None):
     """mask with its soft edge pulled onto the edges of frame (a guided filter
-    on the frame's luminance). radius: window radius in pixels, 0 = shorter
-    side / 60 (at least 4); epsilon: smoothing, 0 = 0.001. Returns out, an
+    on the frame's luminance). radius: window radius in pixels (an int,
+    0..500), 0 = shorter side / 60 (at least 4); epsilon: smoothing (0 or
+    1e-6..1), 0 = 0.001. Returns out, an
     (H, W) uint8 array (new, or the given one, which may be mask itself)."""
     lib = library()
     image = _images.image(frame, format)
@@ -91,9 +100,10 @@ def refine_mask(frame, mask, radius=0, epsilon=0.0, format=None, out=None):
     if out is None:
         out = np.empty(frame.shape[:2], np.uint8)
     out_view = _images.mask(out, frame.shape[:2], "out", writable=True)
-    options = RefineOptions(structSize=ctypes.sizeof(RefineOptions), radius=int(radius),
-                            epsilon=float(epsilon))
+    options = RefineOptions(structSize=ctypes.sizeof(RefineOptions),
+                            radius=integer(radius, "radius", *RADII), epsilon=real(epsilon, "epsilon"))
     status = lib.VidraRefineMask(ctypes.byref(image), ctypes.byref(mask_view), ctypes.byref(options),
                                  ctypes.byref(out_view), None, 0)
-    check(status, "VidraRefineMask")
+    check(status, "VidraRefineMask", "VidraRefineMask: epsilon %r is outside 1e-06..1 (0 = the default)"
+          % epsilon if status == STATUS_BAD_OPTION else "")
     return out

@@ -1,5 +1,6 @@
 """The exception raised when a library call fails."""
 from ._library import library
+from ._types import STATUS_BUSY
 
 
 class VidraError(RuntimeError):
@@ -18,6 +19,13 @@ class VidraError(RuntimeError):
                          else "%s: %s" % (call, self.name) if call else self.name)
 
 
+# What a status means for a Python caller, when the library's log said nothing.
+_MEANINGS = {STATUS_BUSY: "called from the instance's own log callback while it is in a call; "
+                          "call it after the call that logged has returned"}
+
+
 def check(status, call, message=""):
     if status != 0:
+        if not message and status in _MEANINGS:
+            message = "%s: %s" % (call, _MEANINGS[status])
         raise VidraError(status, message, call)

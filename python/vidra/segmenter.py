@@ -1,14 +1,18 @@
 """Segmenter: one instance of the library's segmenter, called on numpy frames."""
+import contextlib
 import ctypes
 import logging
 import os
+import threading
 
 import numpy as np
 
 from . import _images
+from ._checks import integer
 from ._library import default_model_dir, library, segparams
-from ._types import I420, LOG_DEBUG, LOG_ERROR, NV12, LogCallback, SegParams, SegmenterOptions
-from .errors import check
+from ._types import (I420, LOG_DEBUG, LOG_ERROR, NV12, STATUS_BUSY, LogCallback, SegParams,
+                     SegmenterOptions)
+from .errors import VidraError, check
 
 _PY_LEVELS = {0: logging.DEBUG, 1: logging.INFO, 2: logging.WARNING, 3: logging.ERROR}
 
@@ -67,7 +71,8 @@ def _params_record(params):
 class Segmenter:
     """Segments frames of one size into masks (0 = background ... 255 = person).
 
-    width, height: the frame size, fixed for the instance.
+    width, height: the frame size, fixed for the instance (integers; floats
+        are refused, even integral ones).
     models: a model folder or file; None = default_model_dir().
     params: None or '144x80' (the default record), '640x480', or a SegParams.
     threads: inference threads; 0 = the parameter record's choice.
@@ -76,13 +81,19 @@ class Segmenter:
         log(level, message) with a logging level, receiving every line.
     Raises VidraError when the library refuses (e.g. 'model not found').
 
-    One instance is used by one thread at a time; instances are independent.
-    The library is called with the GIL released."""
+    Instances are independent. One instance may be shared by threads: its
+    calls take turns (the library is called with the GIL released), and
+    close() waits for a call in progress. The log callback runs inside a
+    call, so calling the instance from it (close() included) raises
+    VidraError 'instance busy'; do that after the call returns."""
 
     def __init__(self, width, height, models=None, params=None, threads=0, log=None):
         self._handle = None
+        self._lock = threading.Lock()
+        self._caller = None  # the thread inside a library call on this instance
         lib = library()
-        self._shape = (int(height), int(width))
+        self._shape = (integer(height, "height"), integer(width, "width"))
+        threads = integer(threads, "threads")
         self._relay = _LogRelay(log)
         self._callback = LogCallback(self._relay)  # alive as long as the instance
         self._params = _params_record(params)
@@ -93,13 +104,14 @@ class Segmenter:
         options.modelPath = os.fsencode(path)
         if self._params is not None:
             options.params = ctypes.pointer(self._params)
-        options.engineThreads = int(threads)
+        options.engineThreads = threads
         options.logLevel = self._relay.level
         options.logCallback = self._callback
         handle = ctypes.c_void_p()
-        status = lib.VidraSegmenterCreate(ctypes.byref(options), ctypes.byref(handle))
-        if status == 0:
-            self._handle = handle  # before take(), which may raise what the log sink raised
+        with self._calling("Segmenter()", creating=True):
+            status = lib.VidraSegmenterCreate(ctypes.byref(options), ctypes.byref(handle))
+            if status == 0:
+                self._handle = handle  # before take(), which may raise what the log sink raised
         check(status, "VidraSegmenterCreate", self._relay.take())
 
     @property
@@ -114,10 +126,25 @@ class Segmenter:
     def closed(self):
         return self._handle is None
 
-    def _live_handle(self):
-        if self._handle is None:
-            raise ValueError("the segmenter is closed")
-        return self._handle
+    def _refuse_reentry(self, what):
+        # Only the log callback runs Python on the thread that is inside a call.
+        if self._caller == threading.get_ident():
+            raise VidraError(STATUS_BUSY, "Segmenter.%s called from the segmenter's own log "
+                             "callback; call it after the call that logged has returned" % what)
+
+    @contextlib.contextmanager
+    def _calling(self, what, creating=False):
+        """Holds the instance for one library call: waits for another
+        thread's call to end, refuses a call from this instance's callback."""
+        self._refuse_reentry(what)
+        with self._lock:
+            if self._handle is None and not creating:
+                raise ValueError("the segmenter is closed")
+            self._caller = threading.get_ident()
+            try:
+                yield self._handle
+            finally:
+                self._caller = None
 
     def __call__(self, frame, format=None, out=None):
         """The mask of one frame: an (H, W, 3|4) uint8 array whose format is
@@ -126,7 +153,8 @@ class Segmenter:
         after the other, as ffmpeg's rawvideo writes them, in a contiguous
         array of any shape. Writes into out ((H, W) uint8, rows may be
         padded) when given, and returns it."""
-        handle = self._live_handle()
+        if self._handle is None:
+            raise ValueError("the segmenter is closed")
         image = _images.planar(frame, self.width, self.height, format)
         if image is None:
             image = _images.image(frame, format)
@@ -136,19 +164,27 @@ class Segmenter:
         if out is None:
             out = np.empty(self._shape, np.uint8)
         mask = _images.mask(out, self._shape, "out", writable=True)
-        status = library().VidraSegmenterProcess(handle, ctypes.byref(image), ctypes.byref(mask))
-        check(status, "VidraSegmenterProcess", self._relay.take())
+        with self._calling("__call__()") as handle:
+            status = library().VidraSegmenterProcess(handle, ctypes.byref(image), ctypes.byref(mask))
+            message = self._relay.take()
+        check(status, "VidraSegmenterProcess", message)
         return out
 
     def reset(self):
         """Forgets the previous frames (for a scene change)."""
-        check(library().VidraSegmenterReset(self._live_handle()), "VidraSegmenterReset")
+        with self._calling("reset()") as handle:
+            status = library().VidraSegmenterReset(handle)
+            message = self._relay.take()
+        check(status, "VidraSegmenterReset", message)
 
     def close(self):
-        """Releases the instance; further calls raise ValueError. Idempotent."""
-        handle, self._handle = self._handle, None
-        if handle is not None:
-            library().VidraSegmenterDestroy(handle)
+        """Releases the instance, after a call in progress on another thread
+        has returned; further calls raise ValueError. Idempotent."""
+        self._refuse_reentry("close()")
+        with self._lock:
+            handle, self._handle = self._handle, None
+            if handle is not None:
+                library().VidraSegmenterDestroy(handle)
 
     def __enter__(self):
         return self

@@ -42,7 +42,6 @@ class CompositeTest(unittest.TestCase):
     def test_refusals(self):
         frame, mask = random_frame(), np.zeros((H, W), np.uint8)
         cases = {
-            "blur 0": (vidra.VidraError, 0, {}),
             "transparent into 3 bytes": (vidra.VidraError, "transparent", {"out": frame.copy()}),
             "colour range": (ValueError, (256, 0, 0), {}),
             "unknown name": (ValueError, "opaque", {}),
@@ -56,7 +55,7 @@ class CompositeTest(unittest.TestCase):
             with self.subTest(case=name), self.assertRaises(error) as caught:
                 vidra.composite(frame, **{"mask": mask, "background": background, **kwargs})
             if error is vidra.VidraError:
-                self.assertIn(caught.exception.name, ("option out of range", "unsupported pixel format"))
+                self.assertEqual(caught.exception.name, "unsupported pixel format")
 
     def test_refine_mask_in_place_and_its_options(self):
         mask = np.zeros((H, W), np.uint8)
@@ -66,7 +65,4 @@ class CompositeTest(unittest.TestCase):
         in_place = mask.copy()
         self.assertIs(vidra.refine_mask(edged, in_place, radius=4, epsilon=0.01, out=in_place), in_place)
         np.testing.assert_array_equal(in_place, expected)
-        with self.assertRaises(vidra.VidraError) as caught:
-            vidra.refine_mask(edged, mask, radius=501)
-        self.assertEqual(caught.exception.name, "option out of range")
 
