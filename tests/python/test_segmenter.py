@@ -128,10 +128,6 @@ class SegmenterTest(unittest.TestCase):
             for name, (error, frame, kwargs) in cases.items():
                 with self.subTest(case=name), self.assertRaises(error):
                     seg(frame, **kwargs)
-            seg.close()
-            self.assertTrue(seg.closed)
-            self.assertRaises(ValueError, seg, good)
-            seg.close()
         self.assertRaises(TypeError, vidra.Segmenter, W, H, models=MODEL_DIR, params={"maskWidth": 5})
 
     def test_refusals_carry_the_status_name_and_the_library_message(self):
