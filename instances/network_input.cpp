@@ -14,19 +14,6 @@ constexpr int32_t kTableEntries = 2 * (kOutWidth + kOutHeight);
 
 }  // namespace
 
-int32_t PackedPixelBytes(PixelLayout layout) {
-    switch (layout) {
-        case PixelLayout::kRgb24:
-        case PixelLayout::kBgr24:
-            return 3;
-        case PixelLayout::kRgba32:
-        case PixelLayout::kBgra32:
-            return 4;
-        default:
-            return 0;
-    }
-}
-
 void NetworkInput::Prepare(rgbproc::RGBPROCESS& resampler, int32_t width, int32_t height) {
     unit_.assign(kTableEntries, 0);
     weights_.assign(kTableEntries, 0.0f);
@@ -59,7 +46,7 @@ rgbproc::ResizeTables NetworkInput::Tables(std::vector<int32_t>& indices) {
 }
 
 int32_t NetworkInput::Resample(const FrameView& frame, uint8_t* resized) {
-    const int32_t step = PackedPixelBytes(frame.layout);
+    const int32_t step = frame.format->order.bpp;  // 0 for the YUV formats
     if (step == 0) {
         ResampleYuv(frame, resized);
         return 3;
@@ -70,7 +57,7 @@ int32_t NetworkInput::Resample(const FrameView& frame, uint8_t* resized) {
 
 void NetworkInput::ResamplePacked(const FrameView& frame, int32_t step, uint8_t* resized) {
     const rgbproc::ResizeTables t = Tables(step == 3 ? step3_ : step4_);
-    const bool bgr = frame.layout == PixelLayout::kBgr24 || frame.layout == PixelLayout::kBgra32;
+    const bool bgr = frame.format->order.red == 2;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
     for (int32_t y = 0; y < kOutHeight; ++y) {
@@ -88,7 +75,7 @@ void NetworkInput::GatherRow(const FrameView& frame, int32_t row, uint8_t* out) 
     const int32_t* cols[2] = {unit_.data(), unit_.data() + kOutWidth};
     const uint8_t* luma = RowOf(frame, 0, row);
     const uint8_t* chroma1 = RowOf(frame, 1, row / 2);
-    const uint8_t* chroma2 = frame.layout == PixelLayout::kI420 ? RowOf(frame, 2, row / 2) : nullptr;
+    const uint8_t* chroma2 = frame.format->planes == 3 ? RowOf(frame, 2, row / 2) : nullptr;
     for (int32_t x = 0; x < kOutWidth; ++x) {
         for (int32_t run = 0; run < 2; ++run) {
             const int32_t col = cols[run][x];

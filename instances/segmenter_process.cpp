@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "compositing/pixel_layout.h"
+#include "image/image_checks.h"
 #include "instances/image_adapter.h"
 #include "instances/segmenter_instance.h"
 
@@ -23,7 +23,7 @@ int32_t ProcessChecked(VidraSegmenter& instance, const VidraImage& image, const 
                             VidraStatusString(status), model.m_width, model.m_height);
         return status;
     }
-    status = vidra::compositing::CheckMask(mask, model.m_width, model.m_height);
+    status = vidra::image::CheckMask(mask, model.m_width, model.m_height);
     if (status != VIDRA_STATUS_OK) {
         instance.log.Report(VIDRA_LOG_ERROR, "VidraSegmenterProcess: mask refused (%s)",
                             VidraStatusString(status));
