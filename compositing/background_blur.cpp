@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "compositing/box_sum.h"
-#include "compositing/pixel_layout.h"
+#include "compositing/layout_of.h"
 #include "compositing/resample_axis.h"
+#include "image/rows.h"
 
 namespace vidra {
 namespace compositing {
@@ -63,8 +64,7 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
                  const BlurBuffers& b, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height, k = plan.factor;
     const int32_t cw = plan.cellsWide, ch = plan.cellsHigh;
-    PackedLayout from;
-    GetPackedLayout(frame.format, &from);
+    const RowLayout from = LayoutOf(frame.format);
 
     // Weighted block averages: colour * weight in 0..2 (frame byte order), weight in 3.
     const int32_t groups = CellCount(width, plan.group);
@@ -73,7 +73,7 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 4 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateWeighted(RowOf(frame, y), from.bpp, RowOf(mask, y), b.columnSums, width,
+            kernels.accumulateWeighted(image::RowOf(frame, 0, y), from.bpp, image::RowOf(mask, y), b.columnSums, width,
                                        plan.group);
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < cw; ++cx) {

@@ -1,8 +1,10 @@
 #include "compositing/composite.h"
 
 #include "compositing/background_blur.h"
-#include "compositing/pixel_layout.h"
+#include "compositing/layout_of.h"
 #include "compositing/scratch_arena.h"
+#include "image/image_checks.h"
+#include "image/overlap.h"
 
 namespace vidra {
 namespace compositing {
@@ -10,11 +12,9 @@ namespace {
 
 constexpr int32_t kMaxBlurStrength = 500;
 
-RowLayout LayoutOf(int32_t format) {
-    PackedLayout p;
-    GetPackedLayout(format, &p);
-    return {p.bpp, p.red, p.green, p.blue};
-}
+using image::RowOf;
+
+bool Packed(int32_t format) { return image::FindFormat(format)->planes == 1; }
 
 bool SameLayout(const RowLayout& a, const RowLayout& b) {
     return a.bpp == b.bpp && a.red == b.red && a.green == b.green && a.blue == b.blue;
@@ -56,26 +56,20 @@ int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
     const bool withImage = options->background == VIDRA_BACKGROUND_IMAGE;
     if (withImage && options->image == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
     const int32_t w = frame->width, h = frame->height;
-    if ((status = CheckPackedImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
-    if ((status = CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
-    if ((status = CheckPackedImage(*output, w, h)) != VIDRA_STATUS_OK) return status;
-    if (withImage && (status = CheckPackedImage(*options->image, w, h)) != VIDRA_STATUS_OK)
+    if ((status = image::CheckImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = image::CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = image::CheckImage(*output, w, h)) != VIDRA_STATUS_OK) return status;
+    if (withImage && (status = image::CheckImage(*options->image, w, h)) != VIDRA_STATUS_OK)
         return status;
-    const RowLayout in = LayoutOf(frame->format), out = LayoutOf(output->format);
-    if (options->background == VIDRA_BACKGROUND_TRANSPARENT && out.bpp != 4)
+    if (!Packed(frame->format) || !Packed(output->format) || (withImage && !Packed(options->image->format)))
+        return VIDRA_STATUS_UNSUPPORTED_FORMAT;
+    if (options->background == VIDRA_BACKGROUND_TRANSPARENT && LayoutOf(output->format).bpp != 4)
         return VIDRA_STATUS_UNSUPPORTED_FORMAT;
 
-    const ByteSpan outSpan = SpanOf(output->planes[0], output->strides[0], h, w * out.bpp);
-    const bool inPlace = output->planes[0] == frame->planes[0] &&
-                         output->strides[0] == frame->strides[0] && in.bpp == out.bpp;
-    if (!inPlace && Overlaps(outSpan, SpanOf(frame->planes[0], frame->strides[0], h, w * in.bpp)))
-        return VIDRA_STATUS_OVERLAP;
-    if (Overlaps(outSpan, SpanOf(mask->data, mask->stride, h, w))) return VIDRA_STATUS_OVERLAP;
-    if (withImage) {
-        const VidraImage& im = *options->image;
-        if (Overlaps(outSpan, SpanOf(im.planes[0], im.strides[0], h, w * LayoutOf(im.format).bpp)))
-            return VIDRA_STATUS_OVERLAP;
-    }
+    if (image::PlanesOverlap(*output)) return VIDRA_STATUS_OVERLAP;
+    if (!image::SameRows(*frame, *output) && image::ImagesOverlap(*frame, *output)) return VIDRA_STATUS_OVERLAP;
+    if (image::ImageOverlapsMask(*output, *mask)) return VIDRA_STATUS_OVERLAP;
+    if (withImage && image::ImagesOverlap(*options->image, *output)) return VIDRA_STATUS_OVERLAP;
     return VIDRA_STATUS_OK;
 }
 
@@ -98,15 +92,15 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
 
     // The frame row y in the output's layout.
     auto frameRow = [&](int32_t y) -> const uint8_t* {
-        if (!convertFrame) return RowOf(frame, y);
-        k.pack(RowOf(frame, y), in, nullptr, rows.frameRow, out, width);
+        if (!convertFrame) return RowOf(frame, 0, y);
+        k.pack(RowOf(frame, 0, y), in, nullptr, rows.frameRow, out, width);
         return rows.frameRow;
     };
 
     switch (o.background) {
         case VIDRA_BACKGROUND_TRANSPARENT:
             for (int32_t y = 0; y < height; ++y)
-                k.pack(RowOf(frame, y), in, RowOf(mask, y), RowOf(output, y), out, width);
+                k.pack(RowOf(frame, 0, y), in, RowOf(mask, y), RowOf(output, 0, y), out, width);
             return;
         case VIDRA_BACKGROUND_COLOR: {
             const uint8_t color[4] = {o.color[0], o.color[1], o.color[2], 255};
@@ -114,7 +108,7 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
             for (int32_t x = 1; x < width; ++x)
                 for (int32_t c = 0; c < out.bpp; ++c) rows.backRow[x * out.bpp + c] = rows.backRow[c];
             for (int32_t y = 0; y < height; ++y)
-                k.blend(frameRow(y), rows.backRow, rows.backRow, 0, RowOf(mask, y), RowOf(output, y), width,
+                k.blend(frameRow(y), rows.backRow, rows.backRow, 0, RowOf(mask, y), RowOf(output, 0, y), width,
                         out.bpp);
             return;
         }
@@ -123,12 +117,12 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
             const RowLayout bl = LayoutOf(image.format);
             const bool convertBack = !SameLayout(bl, out);
             for (int32_t y = 0; y < height; ++y) {
-                const uint8_t* back = RowOf(image, y);
+                const uint8_t* back = RowOf(image, 0, y);
                 if (convertBack) {
                     k.pack(back, bl, nullptr, rows.backRow, out, width);
                     back = rows.backRow;
                 }
-                k.blend(frameRow(y), back, back, 0, RowOf(mask, y), RowOf(output, y), width, out.bpp);
+                k.blend(frameRow(y), back, back, 0, RowOf(mask, y), RowOf(output, 0, y), width, out.bpp);
             }
             return;
         }
@@ -139,7 +133,7 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
             BlurRowSource source(plan, buffers, width, out.bpp, k);
             for (int32_t y = 0; y < height; ++y) {
                 const BlurRow back = source.Row(y);
-                k.blend(frameRow(y), back.r0, back.r1, back.w, RowOf(mask, y), RowOf(output, y), width,
+                k.blend(frameRow(y), back.r0, back.r1, back.w, RowOf(mask, y), RowOf(output, 0, y), width,
                         out.bpp);
             }
             return;

@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include "compositing/box_sum.h"
-#include "compositing/pixel_layout.h"
+#include "compositing/layout_of.h"
 #include "compositing/resample_axis.h"
 #include "compositing/scratch_arena.h"
+#include "image/image_checks.h"
+#include "image/overlap.h"
 
 namespace vidra {
 namespace compositing {
@@ -64,16 +66,14 @@ RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_
 void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
                 const RefineBuffers& b, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height, k = p.factor;
-    PackedLayout pl;
-    GetPackedLayout(frame.format, &pl);
-    const RowLayout from{pl.bpp, pl.red, pl.green, pl.blue};
+    const RowLayout from = LayoutOf(frame.format);
     const int32_t groups = CellCount(width, p.group);
     const int32_t per = k / p.group;
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
         const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateLumaMask(RowOf(frame, y), from, RowOf(mask, y), b.columnSums, width, p.group,
+            kernels.accumulateLumaMask(image::RowOf(frame, 0, y), from, image::RowOf(mask, y), b.columnSums, width, p.group,
                                        b.luma + static_cast<size_t>(y) * width);
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
@@ -153,16 +153,14 @@ int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
     int32_t status = CheckRefineOptions(options);
     if (status != VIDRA_STATUS_OK) return status;
     const int32_t w = frame->width, h = frame->height;
-    if ((status = CheckPackedImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
-    if ((status = CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
-    if ((status = CheckMask(*output, w, h)) != VIDRA_STATUS_OK) return status;
-    PackedLayout pl;
-    GetPackedLayout(frame->format, &pl);
-    const ByteSpan out = SpanOf(output->data, output->stride, h, w);
+    if ((status = image::CheckImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = image::CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
+    if ((status = image::CheckMask(*output, w, h)) != VIDRA_STATUS_OK) return status;
+    if (image::FindFormat(frame->format)->planes != 1) return VIDRA_STATUS_UNSUPPORTED_FORMAT;
+    const image::RowSet out = image::MaskRows(*output);
     const bool inPlace = output->data == mask->data && output->stride == mask->stride;
-    if (!inPlace && Overlaps(out, SpanOf(mask->data, mask->stride, h, w))) return VIDRA_STATUS_OVERLAP;
-    if (Overlaps(out, SpanOf(frame->planes[0], frame->strides[0], h, w * pl.bpp)))
-        return VIDRA_STATUS_OVERLAP;
+    if (!inPlace && image::RowSetsOverlap(out, image::MaskRows(*mask))) return VIDRA_STATUS_OVERLAP;
+    if (image::ImageOverlapsMask(*frame, *output)) return VIDRA_STATUS_OVERLAP;
     return VIDRA_STATUS_OK;
 }
 
@@ -204,7 +202,7 @@ void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefineP
         const int32_t s0 = slotOf(py.lo);
         const int32_t s1 = py.hi == py.lo ? s0 : slotOf(py.hi);
         kernels.refineRow(b.luma + static_cast<size_t>(y) * width, b.rowsA[s0], b.rowsA[s1], b.rowsB[s0],
-                          b.rowsB[s1], py.wf, RowOf(output, y), width);
+                          b.rowsB[s1], py.wf, image::RowOf(output, y), width);
     }
 }
 

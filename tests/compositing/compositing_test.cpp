@@ -236,8 +236,7 @@ TEST(Compositing, BadArgumentsGiveTheirStatusAndWriteNothing) {
         {"zero width", VIDRA_STATUS_BAD_DIMENSIONS, [](Call& c) { c.f.width = 0; }},
         {"mask height", VIDRA_STATUS_BAD_DIMENSIONS, [](Call& c) { c.m.height -= 1; }},
         {"output width", VIDRA_STATUS_BAD_DIMENSIONS, [](Call& c) { c.out.width -= 1; }},
-        {"NV12 frame", VIDRA_STATUS_UNSUPPORTED_FORMAT, [](Call& c) { c.f.format = VIDRA_PIXEL_NV12; }},
-        {"I420 output", VIDRA_STATUS_UNSUPPORTED_FORMAT, [](Call& c) { c.out.format = VIDRA_PIXEL_I420; }},
+        {"NV12 frame without chroma", VIDRA_STATUS_NULL_ARGUMENT, [](Call& c) { c.f.format = VIDRA_PIXEL_NV12; }},
         {"unknown format", VIDRA_STATUS_UNSUPPORTED_FORMAT, [](Call& c) { c.f.format = 0; }},
         {"3-byte transparent", VIDRA_STATUS_UNSUPPORTED_FORMAT, [](Call& c) { c.o.background = VIDRA_BACKGROUND_TRANSPARENT; }},
         {"frame stride", VIDRA_STATUS_BAD_STRIDE, [](Call& c) { c.f.strides[0] = -(c.f.width * 3 - 1); }},
@@ -272,4 +271,67 @@ TEST(Compositing, BadArgumentsGiveTheirStatusAndWriteNothing) {
     VidraMask shifted = mask.mask;
     shifted.data += 1;
     EXPECT_EQ(VidraRefineMask(&frame.image, &mask.mask, nullptr, &shifted, nullptr, 0), VIDRA_STATUS_OVERLAP);
+}
+
+// Buffers sharing no byte are accepted however they interleave, and give the
+// bytes of separate buffers; a shared byte is refused, in place is allowed.
+TEST(Compositing, OverlapJudgedByTheBytesTouched) {
+    std::mt19937 rng(11);
+    const int w = 30, h = 12, row = w * 3;
+    // Frame at the buffer's start with frameStride; output at outOffset with outStride.
+    const struct { const char* what; int frameStride, outOffset, outStride; int32_t status; } cases[] = {
+        {"left and right halves", 2 * row + 6, row + 6, 2 * row + 6, VIDRA_STATUS_OK},
+        {"even and odd rows", 2 * row, row, 2 * row, VIDRA_STATUS_OK},
+        {"bottom-up output in the odd rows", 2 * row, row + (h - 1) * 2 * row, -2 * row, VIDRA_STATUS_OK},
+        {"in place", 2 * row, 0, 2 * row, VIDRA_STATUS_OK},
+        {"output a byte into the frame's rows", 2 * row + 6, row - 1, 2 * row + 6, VIDRA_STATUS_OVERLAP},
+        {"odd rows reaching the next even row", 2 * row, row + 1, 2 * row, VIDRA_STATUS_OVERLAP},
+        {"same start, other stride", 2 * row, 0, row, VIDRA_STATUS_OVERLAP},
+    };
+    MaskBuffer mask(w, h, 0);
+    PersonMask(mask, rng, true);
+    for (const auto& c : cases) {
+        Bytes buffer(static_cast<size_t>(2 * row + 6) * h + 8);
+        for (auto& b : buffer) b = static_cast<uint8_t>(rng());
+        const Bytes before = buffer;
+        const VidraImage frame{w, h, VIDRA_PIXEL_RGB24, 0, {buffer.data(), nullptr, nullptr}, {c.frameStride, 0, 0}};
+        VidraImage out{w, h, VIDRA_PIXEL_RGB24, 0, {buffer.data() + c.outOffset, nullptr, nullptr}, {c.outStride, 0, 0}};
+        const VidraCompositeOptions o = Options(VIDRA_BACKGROUND_BLUR, 5);
+        // The reference: the frame's bytes in a buffer of their own.
+        Picture separate(w, h, VIDRA_PIXEL_RGB24, 0, false, rng, 1), target(w, h, VIDRA_PIXEL_RGB24, 0, false, rng, 1);
+        for (int y = 0; y < h; ++y)
+            std::copy(frame.planes[0] + y * frame.strides[0], frame.planes[0] + y * frame.strides[0] + row, separate.At(0, y));
+        ASSERT_EQ(VidraComposite(&separate.image, &mask.mask, &o, &target.image, nullptr, 0), VIDRA_STATUS_OK);
+        ASSERT_EQ(VidraComposite(&frame, &mask.mask, &o, &out, nullptr, 0), c.status) << c.what;
+        if (c.status != VIDRA_STATUS_OK) {
+            EXPECT_EQ(buffer, before) << c.what;
+            continue;
+        }
+        for (int y = 0; y < h; ++y)
+            ASSERT_TRUE(std::equal(target.At(0, y), target.At(0, y) + row, out.planes[0] + y * out.strides[0])) << c.what;
+    }
+
+    // A mask and its refined copy side by side, and one byte over.
+    MaskBuffer pair(2 * w, h, 0), alone(w, h, 0);
+    Picture frame(w, h, VIDRA_PIXEL_BGRA32, 0, false, rng, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) pair.At(x, y) = mask.At(x, y);
+    VidraMask left{w, h, 2 * w, 0, pair.bytes.data()}, right = left;
+    right.data += w;
+    ASSERT_EQ(VidraRefineMask(&frame.image, &mask.mask, nullptr, &alone.mask, nullptr, 0), VIDRA_STATUS_OK);
+    ASSERT_EQ(VidraRefineMask(&frame.image, &left, nullptr, &right, nullptr, 0), VIDRA_STATUS_OK);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(pair.At(w + x, y), alone.At(x, y)) << x << "," << y;
+    right.data -= 1;
+    EXPECT_EQ(VidraRefineMask(&frame.image, &left, nullptr, &right, nullptr, 0), VIDRA_STATUS_OVERLAP);
+    // The frame's rows interleaved with the output mask's: accepted.
+    Bytes shared(static_cast<size_t>(w * 4 + w) * h);
+    VidraImage rows{w, h, VIDRA_PIXEL_BGRA32, 0, {shared.data(), nullptr, nullptr}, {w * 5, 0, 0}};
+    VidraMask between{w, h, w * 5, 0, shared.data() + w * 4};
+    for (int y = 0; y < h; ++y) std::copy(frame.At(0, y), frame.At(0, y) + w * 4, shared.data() + y * w * 5);
+    ASSERT_EQ(VidraRefineMask(&rows, &mask.mask, nullptr, &between, nullptr, 0), VIDRA_STATUS_OK);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(between.data[y * w * 5 + x], alone.At(x, y));
+    between.data -= 1;
+    EXPECT_EQ(VidraRefineMask(&rows, &mask.mask, nullptr, &between, nullptr, 0), VIDRA_STATUS_OVERLAP);
 }
