@@ -9,7 +9,9 @@ JOBS ?= 2
 PYTHON := /usr/bin/python3
 APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64 wine wine64 python3 python3-onnx python3-numpy python3-flatbuffers \
-  python3-skimage opencv-doc ffmpeg ca-certificates qemu-user
+  python3-skimage opencv-doc ffmpeg ca-certificates qemu-user \
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base \
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav python3-gst-1.0
 # Benchmark-only peer, installed by `make bench`: never needed to build or test.
 BENCH_APT_PACKAGES := libopencv-dev
 NPM_STAMP := node_modules/.vidra-installed
