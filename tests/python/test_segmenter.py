@@ -43,7 +43,7 @@ def captured_stdout(sink):  # what file descriptor 1 receives, C stdio included
 
 @functools.lru_cache(maxsize=None)
 def global_masks():  # of frames(), from the global C functions
-    lib = vidra.library()
+    lib = ctypes.CDLL(os.environ["VIDRA_TEST_GLOBAL_LIBRARY"])
     lib.VidraCreateWithPath.argtypes = [ctypes.c_int32] * 3 + [ctypes.c_char_p]
     lib.VidraFrameProcess.argtypes = [ctypes.c_void_p] * 3
     masks = [np.empty((H, W), np.uint8) for _ in frames()]
