@@ -92,6 +92,7 @@ class Segmenter:
         self._lock = threading.Lock()
         self._caller = None  # the thread inside a library call on this instance
         lib = library()
+        self._destroy = lib.VidraSegmenterDestroy
         self._shape = (integer(height, "height"), integer(width, "width"))
         threads = integer(threads, "threads")
         self._relay = _LogRelay(log)
@@ -184,7 +185,7 @@ class Segmenter:
         with self._lock:
             handle, self._handle = self._handle, None
             if handle is not None:
-                library().VidraSegmenterDestroy(handle)
+                self._destroy(handle)
 
     def __enter__(self):
         return self
@@ -193,5 +194,9 @@ class Segmenter:
         self.close()
 
     def __del__(self):
-        if getattr(self, "_handle", None) is not None:
-            self.close()
+        # Unreachable, so no call is in progress; module globals may already
+        # be gone at interpreter exit, hence no lock and the saved function.
+        handle = getattr(self, "_handle", None)
+        if handle is not None:
+            self._handle = None
+            self._destroy(handle)
