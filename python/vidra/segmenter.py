@@ -84,8 +84,9 @@ class Segmenter:
     Instances are independent. One instance may be shared by threads: its
     calls take turns (the library is called with the GIL released), and
     close() waits for a call in progress. The log callback runs inside a
-    call, so calling the instance from it (close() included) raises
-    VidraError 'instance busy'; do that after the call returns."""
+    call, so calling the instance from it (close() included) raises a
+    VidraError whose status is VIDRA_STATUS_BUSY (-113); do that after the
+    call returns."""
 
     def __init__(self, width, height, models=None, params=None, threads=0, log=None):
         self._handle = None

@@ -1,6 +1,5 @@
 """Values ctypes would truncate or the library would refuse without saying
 why are refused in Python, naming the argument and what it accepts."""
-import contextlib
 import os
 import tempfile
 import unittest
@@ -17,19 +16,9 @@ MASK = RNG.integers(0, 256, (H, W), np.uint8)
 TALL = 2**32 + 1  # rows; 1 once truncated to 32 bits
 
 
-@contextlib.contextmanager
-def sparse_maps():
-    """A (2^32 + 1)-row frame and mask, memory maps of sparse files: nothing
-    is read unless the library runs on them."""
-    with tempfile.TemporaryDirectory() as folder:
-        maps = []
-        for name, shape in (("frame", (TALL, 1, 3)), ("mask", (TALL, 1))):
-            path = os.path.join(folder, name)
-            with open(path, "wb") as file:
-                file.truncate(int(np.prod(shape)))
-            maps.append(np.memmap(path, np.uint8, "r+", shape=shape))
-        yield maps
-        del maps[:]
+def sparse_map(folder, name, shape):
+    """A memory map of a new sparse file: nothing is read unless the library runs on it."""
+    return np.memmap(os.path.join(folder, name), np.uint8, "w+", shape=shape)
 
 
 def segmenter(*args, **kwargs):
@@ -40,7 +29,8 @@ def segmenter(*args, **kwargs):
 class ArgumentTest(unittest.TestCase):
     def test_refusals_name_the_argument_and_its_range(self):
         broadcast = np.broadcast_to(FRAME[:1], FRAME.shape)
-        with sparse_maps() as (tall_frame, tall_mask), vidra.Segmenter(W, H, models=MODEL_DIR) as seg:
+        with tempfile.TemporaryDirectory() as folder, vidra.Segmenter(W, H, models=MODEL_DIR) as seg:
+            tall_frame, tall_mask = sparse_map(folder, "frame", (TALL, 1, 3)), sparse_map(folder, "mask", (TALL, 1))
             cases = {  # name -> (call, exception, text the message holds)
                 "blur strength past 32 bits": (lambda: vidra.composite(FRAME, MASK, 2**32 + 18),
                                                ValueError, "1..500"),
