@@ -70,15 +70,15 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
     const int32_t groups = CellCount(width, plan.group);
     const int32_t per = k / plan.group;
     for (int32_t cy = 0; cy < ch; ++cy) {
-        const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
+        const int32_t y0 = cy * k, y1 = BlockEnd(y0, k, height);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 4 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateWeighted(image::RowOf(frame, 0, y), from.bpp, image::RowOf(mask, y), b.columnSums, width,
                                        plan.group);
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < cw; ++cx) {
-            const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
-            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
+            const int32_t x0 = cx * k, x1 = BlockEnd(x0, k, width);
+            const int32_t q0 = cx * per, q1 = BlockEnd(q0, per, groups);
             uint32_t sum[4] = {0, 0, 0, 0};
             for (int32_t q = q0; q < q1; ++q)
                 for (int32_t c = 0; c < 4; ++c) sum[c] += b.columnSums[4 * q + c];

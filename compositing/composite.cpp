@@ -73,12 +73,14 @@ int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
     return VIDRA_STATUS_OK;
 }
 
-size_t CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& o) {
+bool CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& o, size_t* bytes) {
     ScratchArena arena;
     TakeRowBuffers(arena, width);
     if (o.background == VIDRA_BACKGROUND_BLUR)
         TakeBlurBuffers(arena, PlanBlur(width, height, o.blurStrength), width);
-    return arena.Required();
+    if (!arena.Representable()) return false;
+    *bytes = arena.Required();
+    return true;
 }
 
 void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const VidraCompositeOptions& o,
@@ -105,8 +107,8 @@ void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const Vidr
         case VIDRA_BACKGROUND_COLOR: {
             const uint8_t color[4] = {o.color[0], o.color[1], o.color[2], 255};
             k.pack(color, RowLayout{4, 0, 1, 2}, nullptr, rows.backRow, out, 1);
-            for (int32_t x = 1; x < width; ++x)
-                for (int32_t c = 0; c < out.bpp; ++c) rows.backRow[x * out.bpp + c] = rows.backRow[c];
+            for (size_t i = out.bpp; i < static_cast<size_t>(width) * out.bpp; ++i)
+                rows.backRow[i] = rows.backRow[i - out.bpp];
             for (int32_t y = 0; y < height; ++y)
                 k.blend(frameRow(y), rows.backRow, rows.backRow, 0, RowOf(mask, y), RowOf(output, 0, y), width,
                         out.bpp);

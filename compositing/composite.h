@@ -20,7 +20,9 @@ int32_t CheckCompositeOptions(const VidraCompositeOptions& options);
 int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
                                 const VidraCompositeOptions* options, const VidraImage* output);
 
-size_t CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& options);
+// Scratch bytes of a call into *bytes; false (nothing written) when no
+// allocation could be that large.
+bool CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& options, size_t* bytes);
 
 // scratch holds at least CompositeScratchBytes bytes.
 void CompositeChecked(const VidraImage& frame, const VidraMask& mask,

@@ -70,15 +70,15 @@ void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan
     const int32_t groups = CellCount(width, p.group);
     const int32_t per = k / p.group;
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
-        const int32_t y0 = cy * k, y1 = y0 + k < height ? y0 + k : height;
+        const int32_t y0 = cy * k, y1 = BlockEnd(y0, k, height);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
         for (int32_t y = y0; y < y1; ++y)
             kernels.accumulateLumaMask(image::RowOf(frame, 0, y), from, image::RowOf(mask, y), b.columnSums, width, p.group,
                                        b.luma + static_cast<size_t>(y) * width);
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
-            const int32_t x0 = cx * k, x1 = x0 + k < width ? x0 + k : width;
-            const int32_t q0 = cx * per, q1 = q0 + per < groups ? q0 + per : groups;
+            const int32_t x0 = cx * k, x1 = BlockEnd(x0, k, width);
+            const int32_t q0 = cx * per, q1 = BlockEnd(q0, per, groups);
             uint32_t luma = 0, input = 0;
             for (int32_t q = q0; q < q1; ++q) {
                 luma += b.columnSums[2 * q];
@@ -164,10 +164,12 @@ int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
     return VIDRA_STATUS_OK;
 }
 
-size_t RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan) {
+bool RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan, size_t* bytes) {
     ScratchArena arena;
     TakeRefineBuffers(arena, plan, width, height);
-    return arena.Required();
+    if (!arena.Representable()) return false;
+    *bytes = arena.Required();
+    return true;
 }
 
 void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,

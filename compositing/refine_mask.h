@@ -33,7 +33,8 @@ RefinePlan PlanRefine(int32_t width, int32_t height, const VidraRefineOptions* o
 int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
                              const VidraRefineOptions* options, const VidraMask* output);
 
-size_t RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan);
+// As CompositeScratchBytes.
+bool RefineScratchBytes(int32_t width, int32_t height, const RefinePlan& plan, size_t* bytes);
 
 void RefineChecked(const VidraImage& frame, const VidraMask& mask, const RefinePlan& plan,
                    VidraMask& output, void* scratch, size_t scratchBytes, const RowKernels& kernels);

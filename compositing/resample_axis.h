@@ -9,7 +9,14 @@
 namespace vidra {
 namespace compositing {
 
-inline int32_t CellCount(int32_t n, int32_t factor) { return (n + factor - 1) / factor; }
+// Blocks of `factor` covering n, without overflow for any n >= 0.
+inline int32_t CellCount(int32_t n, int32_t factor) {
+    return static_cast<int32_t>((static_cast<int64_t>(n) + factor - 1) / factor);
+}
+// The end of the block that starts at `start`, at most n.
+inline int32_t BlockEnd(int32_t start, int32_t factor, int32_t n) {
+    return n - start > factor ? start + factor : n;
+}
 
 // Sample of output position i between cells lo and hi: weight of hi as wq/256
 // and as the float frac/(2 factor).

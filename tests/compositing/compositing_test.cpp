@@ -96,12 +96,15 @@ TEST(Compositing, VectorKernelsMatchScalarOnWholeCalls) {
             Picture f = frame, out(w, h, outFmt, outPad, outBottomUp, rng, 0xA5);
             VidraImage* target = inPlace ? &f.image : &out.image;
             ASSERT_EQ(c::CheckCompositeArguments(&f.image, &mask.mask, &o, target), VIDRA_STATUS_OK);
-            Bytes scratch(c::CompositeScratchBytes(w, h, o) + 7, 0x5A);
+            size_t need = 0;
+            ASSERT_TRUE(c::CompositeScratchBytes(w, h, o, &need));
+            Bytes scratch(need + 7, 0x5A);
             c::CompositeChecked(f.image, mask.mask, o, *target, scratch.data() + 7, scratch.size() - 7, *k);
             composites.push_back(inPlace ? f.bytes : out.bytes);
 
             MaskBuffer m(w, h, maskPad, 0xA5);
-            scratch.assign(c::RefineScratchBytes(w, h, plan), 0x5A);
+            ASSERT_TRUE(c::RefineScratchBytes(w, h, plan, &need));
+            scratch.assign(need, 0x5A);
             c::RefineChecked(frame.image, mask.mask, plan, m.mask, scratch.data(), scratch.size(), *k);
             refined.push_back(m.bytes);
         }
