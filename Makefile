@@ -14,10 +14,12 @@ APT_PACKAGES := cmake make g++ git pkg-config libgtest-dev googletest libbenchma
   gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav python3-gst-1.0
 # Benchmark-only peer, installed by `make bench`: never needed to build or test.
 BENCH_APT_PACKAGES := libopencv-dev
+# The release archives (make dist) and their test.
+APT_PACKAGES += zip unzip
 NPM_STAMP := node_modules/.vidra-installed
 
 .PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
-  install install-windows
+  install install-windows install-tree-linux install-tree-windows dist test-dist
 .PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
 deps: apt-deps npm-deps
@@ -54,7 +56,7 @@ build-windows: models
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: test-linux test-windows test-tsan test-sanitize fuzz-short
+test: test-linux test-windows test-dist test-tsan test-sanitize fuzz-short
 
 test-linux: build-linux
 	ctest --preset linux -j $(JOBS)
@@ -75,15 +77,46 @@ test-tsan: models
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/instances/tsan.supp" \
 	  build/linux-tsan/bin/test_instances_threads
 
-# Installs include/, lib/, bin/, share/vidra/models, the CMake package and
-# vidra.pc under PREFIX: the Linux build (default /usr/local), or the Windows
-# DLLs and import library laid out for shipping (default out/vidra-windows).
+# Installs include/, lib/, bin/, share/vidra/models, share/doc/vidra (licences,
+# changes, README.txt), the CMake package and the pkg-config files under PREFIX:
+# the Linux build (default /usr/local), or the Windows DLLs and import libraries
+# laid out for shipping (default out/vidra-windows). Each is built in a tree of
+# its own without tests (build/install-linux, build/install-windows), and only
+# what it installs; a tree configured from another folder (a copied checkout)
+# is configured anew.
 PREFIX ?= /usr/local
-install: build-linux
-	cmake --install build/linux --prefix "$(PREFIX)"
+INSTALL_TREE_LINUX := build/install-linux
+INSTALL_TREE_WINDOWS := build/install-windows
+define install_tree
+	@if [ -f $(1)/CMakeCache.txt ] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$(CURDIR)" $(1)/CMakeCache.txt; then \
+	  echo "$(1) was configured from another folder: configuring it anew"; rm -rf $(1); fi
+	cmake -S . -B $(1) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(2) >/dev/null
+	cmake --build $(1) --target vidra_install_targets -j $(JOBS)
+endef
 
-install-windows: build-windows
-	cmake --install build/windows --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+install-tree-linux: models
+	$(call install_tree,$(INSTALL_TREE_LINUX))
+
+install-tree-windows: models
+	$(call install_tree,$(INSTALL_TREE_WINDOWS),-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw64.cmake)
+
+install: install-tree-linux
+	cmake --install $(INSTALL_TREE_LINUX) --prefix "$(PREFIX)"
+
+install-windows: install-tree-windows
+	cmake --install $(INSTALL_TREE_WINDOWS) --prefix "$(if $(filter file,$(origin PREFIX)),out/vidra-windows,$(PREFIX))"
+
+# The release archives out/vidra-VERSION-linux-x86_64.tar.gz and
+# out/vidra-VERSION-win64.zip, laid out like the install (cmake/dist.sh).
+dist: install-tree-linux install-tree-windows
+	cmake/dist.sh $(INSTALL_TREE_LINUX) linux out
+	cmake/dist.sh $(INSTALL_TREE_WINDOWS) windows out
+
+# The same archives made from the trees the tests built, each unpacked into a
+# fresh folder and used from there alone (tests/dist).
+test-dist: build-linux build-windows
+	@cmake/wine-run.sh wineboot -i >/dev/null 2>&1 || true
+	tests/dist/run.sh build/linux build/windows
 
 # ---- Sanitizers and fuzzing --------------------------------------------------
 # test-sanitize: every test under AddressSanitizer and UndefinedBehaviorSanitizer

@@ -33,27 +33,39 @@ if(NOT _vidra_version_lines MATCHES "VIDRA_VERSION_STRING \"${PROJECT_VERSION}\"
   message(FATAL_ERROR "include/vidra.h: VIDRA_VERSION_STRING is not \"${PROJECT_VERSION}\"")
 endif()
 
-target_include_directories(vidra INTERFACE
-  $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
+# The libraries a host links: vidra (every export) and, where it is built,
+# vidracore (the handle API alone, silent on standard output).
+set(VIDRA_HOST_LIBRARIES vidra)
+if(TARGET vidracore)
+  list(APPEND VIDRA_HOST_LIBRARIES vidracore)
+endif()
+foreach(_lib ${VIDRA_HOST_LIBRARIES})
+  target_include_directories(${_lib} INTERFACE
+    $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
+  if(WIN32)
+    # The exports as the linker wrote them, for toolchains that make their
+    # own import library (dlltool -d, lib /def).
+    set(_def ${CMAKE_BINARY_DIR}/lib/${_lib}.def)
+    set(_linker_def ${CMAKE_CURRENT_BINARY_DIR}/${_lib}.linker.def)
+    target_link_options(${_lib} PRIVATE -Wl,--output-def,${_linker_def})
+    add_custom_command(TARGET ${_lib} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -DLINKER_DEF=${_linker_def} -DDEF=${_def}
+              -DDLL=$<TARGET_FILE_NAME:${_lib}> -P ${CMAKE_SOURCE_DIR}/cmake/WriteDefFile.cmake
+      BYPRODUCTS ${_def} VERBATIM)
+    install(FILES ${_def} DESTINATION lib)
+  else()
+    set_target_properties(${_lib} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  endif()
+endforeach()
 if(WIN32)
-  # The exports as the linker wrote them, for toolchains that make their own
-  # import library (dlltool -d, lib /def).
-  set(VIDRA_DEF_FILE ${CMAKE_BINARY_DIR}/lib/vidra.def)
-  set(_linker_def ${CMAKE_CURRENT_BINARY_DIR}/vidra.linker.def)
-  target_link_options(vidra PRIVATE -Wl,--output-def,${_linker_def})
-  add_custom_command(TARGET vidra POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DLINKER_DEF=${_linker_def} -DDEF=${VIDRA_DEF_FILE}
-            -DDLL=$<TARGET_FILE_NAME:vidra> -P ${CMAKE_SOURCE_DIR}/cmake/WriteDefFile.cmake
-    BYPRODUCTS ${VIDRA_DEF_FILE} VERBATIM)
   set(_vidra_shipped_dir bin)
 else()
-  set_target_properties(vidra PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   # Libraries find each other in their own folder only.
-  set_target_properties(vidra tesk_seg PROPERTIES INSTALL_RPATH "$ORIGIN")
+  set_target_properties(${VIDRA_HOST_LIBRARIES} tesk_seg PROPERTIES INSTALL_RPATH "$ORIGIN")
   set(_vidra_shipped_dir lib)
 endif()
 
-install(TARGETS vidra
+install(TARGETS ${VIDRA_HOST_LIBRARIES}
   RUNTIME DESTINATION bin LIBRARY DESTINATION lib ARCHIVE DESTINATION lib)
 install(FILES ${CMAKE_SOURCE_DIR}/include/vidra.h DESTINATION include)
 # The engine and the runtime go beside the library; the engine's import
@@ -63,26 +75,37 @@ install(TARGETS example_host RUNTIME DESTINATION bin)
 if(TARGET vidra-segment)
   install(TARGETS vidra-segment RUNTIME DESTINATION bin)
 endif()
-if(WIN32)
-  install(FILES ${VIDRA_DEF_FILE} DESTINATION lib)
-endif()
 # The two models of the parameter records; the test models stay behind.
 install(FILES ${VIDRA_MODEL_DIR_UNIX}/model_144x80_2ch_nosig_sim_f32.tesk
               ${VIDRA_MODEL_DIR_UNIX}/model_640x480_9x9up_sim_f32.tesk
         DESTINATION ${VIDRA_INSTALL_MODELDIR})
 
-# What the package file names: the library, its import library or soname,
-# and the files a host ships beside its program.
+# What the package files name: each library, its import library (Windows)
+# or soname (Linux, where a host needs the soname to ship), and the files a
+# host ships beside its program.
 get_target_property(_tesk_name tesk_seg OUTPUT_NAME)
 set(VIDRA_INSTALL_RUNTIME_DIR ${_vidra_shipped_dir})
+foreach(_lib ${VIDRA_HOST_LIBRARIES})
+  string(TOUPPER ${_lib} _var)
+  string(REPLACE "VIDRACORE" "VIDRA_CORE" _var ${_var})
+  if(WIN32)
+    set(${_var}_SONAME ${_lib}.dll)
+    set(${_var}_INSTALL_LIBRARY_FILE bin/${_lib}.dll)
+    set(${_var}_INSTALL_IMPLIB_FILE lib/${_lib}.dll.a)
+  else()
+    set(${_var}_SONAME lib${_lib}.so.${PROJECT_VERSION_MAJOR})
+    set(${_var}_INSTALL_LIBRARY_FILE lib/lib${_lib}.so.${PROJECT_VERSION})
+  endif()
+endforeach()
 if(WIN32)
-  set(VIDRA_INSTALL_LIBRARY_FILE bin/vidra.dll)
-  set(VIDRA_INSTALL_IMPLIB_FILE lib/vidra.dll.a)
-  set(VIDRA_RUNTIME_FILE_NAMES vidra.dll lib${_tesk_name}.dll ${VIDRA_ORT_RUNTIME_NAME})
+  set(VIDRA_ENGINE_FILE_NAMES lib${_tesk_name}.dll ${VIDRA_ORT_RUNTIME_NAME})
 else()
-  set(VIDRA_SONAME libvidra.so.${PROJECT_VERSION_MAJOR})
-  set(VIDRA_INSTALL_LIBRARY_FILE lib/libvidra.so.${PROJECT_VERSION})
-  set(VIDRA_RUNTIME_FILE_NAMES ${VIDRA_SONAME} lib${_tesk_name}.so ${VIDRA_ORT_RUNTIME_NAME})
+  set(VIDRA_ENGINE_FILE_NAMES lib${_tesk_name}.so ${VIDRA_ORT_RUNTIME_NAME})
+endif()
+if(TARGET vidracore)
+  set(VIDRA_HAS_CORE 1)
+else()
+  set(VIDRA_HAS_CORE 0)
 endif()
 
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/vidraConfig.cmake.in
@@ -91,11 +114,23 @@ configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/vidraConfig.cmake.in
   PATH_VARS VIDRA_INSTALL_INCLUDEDIR VIDRA_INSTALL_MODELDIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/vidraConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/vidra.pc.in ${CMAKE_BINARY_DIR}/package/vidra.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/vidraConfig.cmake
               ${CMAKE_BINARY_DIR}/package/vidraConfigVersion.cmake
         DESTINATION ${VIDRA_INSTALL_CMAKEDIR})
-install(FILES ${CMAKE_BINARY_DIR}/package/vidra.pc DESTINATION lib/pkgconfig)
+foreach(_lib ${VIDRA_HOST_LIBRARIES})
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/${_lib}.pc.in ${CMAKE_BINARY_DIR}/package/${_lib}.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/package/${_lib}.pc DESTINATION lib/pkgconfig)
+endforeach()
+
+# Licences, changes and the short README under share/doc/vidra.
+include(${CMAKE_SOURCE_DIR}/cmake/Notices.cmake)
+
+# What an install needs built and nothing more (`make install`, `make dist`).
+add_custom_target(vidra_install_targets)
+add_dependencies(vidra_install_targets ${VIDRA_HOST_LIBRARIES} tesk_seg example_host)
+if(TARGET vidra-segment)
+  add_dependencies(vidra_install_targets vidra-segment)
+endif()
 
 # A host project outside this tree, built against an installed copy. Not in
 # the sanitizer build: its instrumented binaries carry the build tree's
