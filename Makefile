@@ -18,7 +18,7 @@ BENCH_APT_PACKAGES := libopencv-dev
 APT_PACKAGES += zip unzip
 NPM_STAMP := node_modules/.vidra-installed
 
-.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench clean \
+.PHONY: deps apt-deps bench-deps npm-deps models build build-linux build-windows test test-linux test-windows test-tsan demo speed bench bench-gst clean \
   install install-windows install-tree-linux install-tree-windows dist test-dist
 .PHONY: sanitize-deps build-sanitize test-sanitize fuzz fuzz-short
 
@@ -170,6 +170,11 @@ bench: bench-deps build-linux
 	build/linux/bin/bench_compositing --benchmark_filter='BM_Composite/|BM_Refine/'
 	build/linux/bin/bench_instances
 	bench/compare_reference.sh
+
+# 720p NV12 streams one process holds through the GStreamer element, against
+# the same frames through the C API (bench/gst_streams.sh; STREAMS, FRAMES).
+bench-gst: build-linux
+	bench/gst_streams.sh build/linux
 
 clean:
 	rm -rf build out
