@@ -1,6 +1,6 @@
 # Install layout, the CMake package and the pkg-config file.
 #
-#   include/                 vidra.h
+#   include/                 vidra.h, vidra_core.h
 #   lib/                     Linux: libvidra.so -> .so.MAJOR -> .so.MAJOR.MINOR.PATCH,
 #                            libtesk.seg.so and the ONNX Runtime library beside it
 #                            Windows: vidra.dll.a (import library), vidra.def (exports)
@@ -20,17 +20,17 @@ set(VIDRA_INSTALL_INCLUDEDIR include)
 set(VIDRA_INSTALL_MODELDIR share/vidra/models)
 
 # The header's version macros are the project version.
-file(STRINGS ${CMAKE_SOURCE_DIR}/include/vidra.h _vidra_version_lines
+file(STRINGS ${CMAKE_SOURCE_DIR}/include/vidra_core.h _vidra_version_lines
      REGEX "^#define VIDRA_VERSION_(MAJOR|MINOR|PATCH|STRING) ")
 foreach(_part MAJOR MINOR PATCH)
   string(REGEX MATCH "VIDRA_VERSION_${_part} ([0-9]+)" _m "${_vidra_version_lines}")
   if(NOT "${CMAKE_MATCH_1}" STREQUAL "${PROJECT_VERSION_${_part}}")
-    message(FATAL_ERROR "include/vidra.h: VIDRA_VERSION_${_part} is '${CMAKE_MATCH_1}', "
+    message(FATAL_ERROR "include/vidra_core.h: VIDRA_VERSION_${_part} is '${CMAKE_MATCH_1}', "
                         "the project version ${PROJECT_VERSION} wants ${PROJECT_VERSION_${_part}}")
   endif()
 endforeach()
 if(NOT _vidra_version_lines MATCHES "VIDRA_VERSION_STRING \"${PROJECT_VERSION}\"")
-  message(FATAL_ERROR "include/vidra.h: VIDRA_VERSION_STRING is not \"${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "include/vidra_core.h: VIDRA_VERSION_STRING is not \"${PROJECT_VERSION}\"")
 endif()
 
 # The libraries a host links: vidra (every export) and, where it is built,
@@ -67,7 +67,7 @@ endif()
 
 install(TARGETS ${VIDRA_HOST_LIBRARIES}
   RUNTIME DESTINATION bin LIBRARY DESTINATION lib ARCHIVE DESTINATION lib)
-install(FILES ${CMAKE_SOURCE_DIR}/include/vidra.h DESTINATION include)
+install(FILES ${CMAKE_SOURCE_DIR}/include/vidra.h ${CMAKE_SOURCE_DIR}/include/vidra_core.h DESTINATION include)
 # The engine and the runtime go beside the library; the engine's import
 # library stays in the build tree (hosts never link it).
 install(PROGRAMS $<TARGET_FILE:tesk_seg> ${VIDRA_ORT_RUNTIME} DESTINATION ${_vidra_shipped_dir})
@@ -79,6 +79,7 @@ endif()
 install(FILES ${VIDRA_MODEL_DIR_UNIX}/model_144x80_2ch_nosig_sim_f32.tesk
               ${VIDRA_MODEL_DIR_UNIX}/model_640x480_9x9up_sim_f32.tesk
         DESTINATION ${VIDRA_INSTALL_MODELDIR})
+include(${CMAKE_SOURCE_DIR}/cmake/InstallPython.cmake)
 
 # What the package files name: each library, its import library (Windows)
 # or soname (Linux, where a host needs the soname to ship), and the files a

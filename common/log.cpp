@@ -8,8 +8,16 @@ namespace {
 
 using Route = LogRedirect::Route;
 
-// The calling thread's routing; null means standard output.
+// The calling thread's routing; null means the library's default: standard
+// output in the full library, nowhere in the core library (which has no
+// output of its own).
 thread_local const Route* t_route = nullptr;
+
+#if defined(VIDRA_QUIET_LIBRARY)
+constexpr bool kDefaultToStdout = false;
+#else
+constexpr bool kDefaultToStdout = true;
+#endif
 
 void Deliver(const Route& route, const char* format, va_list args) {
     char small[512];
@@ -39,7 +47,7 @@ void LogPrintf(const char* format, ...) {
     va_list args;
     va_start(args, format);
     if (t_route == nullptr) {
-        std::vfprintf(stdout, format, args);
+        if (kDefaultToStdout) std::vfprintf(stdout, format, args);
     } else if (t_route->sink != nullptr) {
         Deliver(*t_route, format, args);
     }

@@ -10,7 +10,8 @@
 #  define VIDRA_PRINTF_FORMAT(f, a)
 #endif
 
-// Writes the formatted text to stdout: no prefix, time, level or line end.
+// Writes the formatted text to stdout (the full library; the core library
+// drops it): no prefix, time, level or line end.
 // While a LogRedirect is active on the calling thread, the text goes to its
 // sink instead (or nowhere).
 void LogPrintf(const char* format, ...) VIDRA_PRINTF_FORMAT(1, 2);

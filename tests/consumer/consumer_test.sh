@@ -16,7 +16,7 @@ else
   native() { echo "$1"; }
 fi
 install_into() { rm -rf "$1" && cmake --install "$build" --prefix "$1" >/dev/null; }
-header_version() { sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/include/vidra.h"; }
+header_version() { sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/include/vidra_core.h"; }
 
 # The library's log goes to stdout; only the consumer's verdict matters.
 run_consumer() {

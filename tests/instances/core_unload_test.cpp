@@ -1,0 +1,105 @@
+// The core library loaded and unloaded at run time, as a host that links it
+// late would: from load to unload it prints nothing, and it exports nothing of
+// the global segmenter. This program does not link the library itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "exports/host_test_support.h"
+#include "vidra_core.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A moving test pattern: every frame differs enough to run the network.
+std::vector<uint8_t> Pattern(int width, int height, int shift) {
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                rgb[(size_t(y) * width + x) * 3 + c] = uint8_t(((x + shift) * (c + 1) + y * 3) ^ (shift * 40));
+    return rgb;
+}
+
+VidraImage RgbImageOf(std::vector<uint8_t>& rgb, int width, int height) {
+    return VidraImage{width, height, VIDRA_PIXEL_RGB24, 0, {rgb.data()}, {width * 3}};
+}
+
+#if defined(_WIN32)
+using Library = HMODULE;
+Library Open() { return LoadLibraryA("vidracore.dll"); }
+void* Find(Library library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+}
+void Close(Library library) { FreeLibrary(library); }
+#else
+using Library = void*;
+Library Open() {
+    // By full path, beside this program (see unload_test.cpp).
+    char self[4096] = {};
+    const std::string program = readlink("/proc/self/exe", self, sizeof self - 1) > 0 ? self : "";
+    return dlopen((program.substr(0, program.rfind('/') + 1) + "libvidracore.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* Find(Library library, const char* name) { return dlsym(library, name); }
+void Close(Library library) { dlclose(library); }
+#endif
+
+template <class Fn>
+Fn Get(Library library, const char* name) {
+    return reinterpret_cast<Fn>(Find(library, name));
+}
+
+TEST(CoreLibrary, PrintsNothingFromLoadToUnloadAndExportsNoGlobalSegmenter) {
+    std::vector<std::string> missing, leaked;
+    int32_t created = -1, processed = -1, failedCreate = 0;
+    const std::string out = StdoutOf([&] {
+        Library library = Open();
+        ASSERT_NE(library, nullptr);
+        for (const char* name : {"VidraCreateWithPath", "VidraFrameProcess", "VidraDestroy", "NNXPreparePlus",
+                                 "NNXRun", "NNXRelease", "g_model", "LogPrintf"})
+            if (Find(library, name) != nullptr) leaked.push_back(name);
+        for (const char* name : {"VidraSegmenterCreate", "VidraSegmenterProcessWithInfo", "VidraComposite",
+                                 "VidraRefineMask", "VidraGetVersionString", "kSegParams144x80"})
+            if (Find(library, name) == nullptr) missing.push_back(name);
+        auto init = Get<void (*)(VidraSegmenterOptions*)>(library, "VidraSegmenterOptionsInit");
+        auto create = Get<int32_t (*)(const VidraSegmenterOptions*, VidraSegmenter**)>(library, "VidraSegmenterCreate");
+        auto process = Get<int32_t (*)(VidraSegmenter*, const VidraImage*, const VidraMask*)>(
+            library, "VidraSegmenterProcess");
+        auto reset = Get<int32_t (*)(VidraSegmenter*)>(library, "VidraSegmenterReset");
+        auto destroy = Get<void (*)(VidraSegmenter*)>(library, "VidraSegmenterDestroy");
+        if (init && create && process && reset && destroy) {
+            VidraSegmenterOptions options;
+            init(&options);
+            options.width = 64, options.height = 48, options.modelPath = kModelDir.c_str();
+            VidraSegmenter* segmenter = nullptr;
+            created = create(&options, &segmenter);
+            std::vector<uint8_t> rgb = Pattern(64, 48, 0), mask(64 * 48);
+            const VidraImage frame = RgbImageOf(rgb, 64, 48);
+            const VidraMask out{64, 48, 64, 0, mask.data()};
+            processed = process(segmenter, &frame, &out);
+            reset(segmenter);
+            destroy(segmenter);
+            // Failures log too, in the full library; here nowhere without a callback.
+            options.modelPath = "no such folder";
+            failedCreate = create(&options, &segmenter);
+        }
+        Close(library);
+        std::fflush(stdout);
+    });
+    EXPECT_TRUE(leaked.empty()) << leaked.front();
+    EXPECT_TRUE(missing.empty()) << missing.front();
+    EXPECT_EQ(created, VIDRA_STATUS_OK);
+    EXPECT_EQ(processed, VIDRA_STATUS_OK);
+    EXPECT_EQ(failedCreate, VIDRA_STATUS_MODEL_NOT_FOUND);
+    EXPECT_EQ(out, "");
+}
+
+}  // namespace
