@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "inference/dir_search.h"
+#include "inference/model_search.h"
 
 namespace instances {
 
@@ -11,16 +13,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool HasModelExtension(const std::string& name) {
-    return WildcardMatch("*.tesk", name.c_str());
-}
-
-bool FolderHoldsModel(const fs::path& folder) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec) && HasModelExtension(it->path().filename().string())) return true;
-    }
-    return false;
+// Splits "folder\name" at its last backslash (the model search's separator).
+void SplitFound(const std::string& found, ModelLocation& location) {
+    const size_t cut = found.rfind('\\');
+    location.folder = found.substr(0, cut);
+    location.name = found.substr(cut + 1);
 }
 
 }  // namespace
@@ -39,16 +36,29 @@ bool LocateModel(const std::string& path, const std::string& configuredName,
         reason = "no model file or folder at '" + path + "'";
         return false;
     }
-    location.folder = native.string();
-    location.name = configuredName;
     if (!configuredName.empty()) {
+        location.folder = native.string();
+        location.name = configuredName;
         if (fs::is_regular_file(native / configuredName, ec)) return true;
         reason = "the folder '" + path + "' holds no model file '" + configuredName + "'";
         return false;
     }
-    if (FolderHoldsModel(native)) return true;
-    reason = "the folder '" + path + "' holds no *.tesk model file";
-    return false;
+    // The global search, without a separator doubled at the join.
+    std::string folder = path;
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    std::vector<std::string> found;
+    SearchModelFiles(folder, ".tesk", found);
+    if (found.empty()) {
+        reason = "the folder '" + path + "' holds no *.tesk model file (subfolders named *.tesk searched too)";
+        return false;
+    }
+    SplitFound(found.front(), location);
+    if (!fs::is_regular_file(NativePath(found.front()), ec)) {
+        reason = "the first model the search meets, '" + NativePath(found.front()) + "', is not a regular file";
+        return false;
+    }
+    location.folder = NativePath(location.folder);
+    return true;
 }
 
 }  // namespace instances

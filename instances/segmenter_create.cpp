@@ -79,11 +79,11 @@ int32_t CreateChecked(const VidraSegmenterOptions& options, const InstanceLog& l
     instance->log = log;
     {
         CoreLogRoute route(instance->log);
-        ipu::ClassIPUPlus& model = *instance->model;
-        ipu::UseParams(model, params);
-        const int32_t status = model.InitIPU(width, height, kInstanceFrameType, location.folder);
-        if (status != 0) {
-            const bool memory = !model.m_buffersReady;
+        ipu::SegmenterCore& core = *instance->core;
+        int32_t engineStatus = 0;
+        const ipu::SetupResult result = core.SetUp(params, width, height, location.folder, engineStatus);
+        if (result != ipu::SetupResult::kReady) {
+            const bool memory = result == ipu::SetupResult::kNoMemory;
             if (memory) {
                 log.Report(VIDRA_LOG_ERROR, "VidraSegmenterCreate: out of memory for %d x %d frames",
                            width, height);
@@ -91,12 +91,12 @@ int32_t CreateChecked(const VidraSegmenterOptions& options, const InstanceLog& l
                 log.Report(VIDRA_LOG_ERROR,
                            "VidraSegmenterCreate: the model '%s' in '%s' could not be prepared for "
                            "these parameters (status %d)",
-                           params.modelName, location.folder.c_str(), status);
+                           params.modelName, location.folder.c_str(), engineStatus);
             }
             instance.reset();  // its teardown lines still go to this instance's log
             return memory ? VIDRA_STATUS_NO_MEMORY : VIDRA_STATUS_MODEL_UNUSABLE;
         }
-        instance->input.Prepare(model, width, height);
+        instance->input.Prepare(core.Resampler(), width, height);
         instance->packedMask.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     }
     log.Report(VIDRA_LOG_INFO, "segmenter created for %d x %d frames, model '%s' in '%s'", width,
@@ -148,6 +148,8 @@ VIDRA_API int32_t VidraSegmenterCreate(const VidraSegmenterOptions* given, Vidra
 }
 
 VIDRA_API void VidraSegmenterDestroy(VidraSegmenter* segmenter) {
+    // From the instance's own log callback: the call that logged still uses it.
+    if (segmenter != nullptr && segmenter->inCall) return;
     try {
         delete segmenter;
     } catch (...) {

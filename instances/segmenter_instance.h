@@ -1,4 +1,4 @@
-// What a VidraSegmenter handle points at: a segmenter object of its own with
+// What a VidraSegmenter handle points at: a segmenter core of its own with
 // the tables and buffers of the instance's input and output paths.
 #ifndef VIDRA_INSTANCES_SEGMENTER_INSTANCE_H
 #define VIDRA_INSTANCES_SEGMENTER_INSTANCE_H
@@ -9,25 +9,23 @@
 
 #include "instances/instance_log.h"
 #include "instances/network_input.h"
-#include "segmenter/class_ipu_plus.h"
-
-// The segmenter's frame type for an instance: none, so its frame driver skips
-// its own input stage and runs on the tensor and luminance the instance
-// prepared from the host's layout.
-constexpr int32_t kInstanceFrameType = 0;
+#include "segmenter/segmenter_core.h"
 
 struct VidraSegmenter {
-    VidraSegmenter() : model(new ipu::ClassIPUPlus) {}
+    VidraSegmenter() : core(new ipu::SegmenterCore) {}
     // The segmenter's teardown logs; its lines go to this instance's log.
     ~VidraSegmenter() {
         instances::CoreLogRoute route(log);
-        model.reset();
+        core.reset();
     }
     VidraSegmenter(const VidraSegmenter&) = delete;
     VidraSegmenter& operator=(const VidraSegmenter&) = delete;
 
     instances::InstanceLog log;
-    std::unique_ptr<ipu::ClassIPUPlus> model;
+    std::unique_ptr<ipu::SegmenterCore> core;
+    // True while a call runs on this instance: its log callback calling back
+    // into it is refused (the host's thread rules exclude other threads).
+    bool inCall = false;
     instances::NetworkInput input;
     // The mask at frame size, rows packed, for hosts whose mask has another stride.
     std::vector<uint8_t> packedMask;
@@ -35,9 +33,17 @@ struct VidraSegmenter {
 
 namespace instances {
 
-// Zero-fills the segmenter's temporal state and working buffers, as its
-// creation left them, and restarts the keyframe schedule.
-void ClearTemporalState(ipu::ClassIPUPlus& model);
+// Marks an instance busy for the duration of one call.
+class CallScope {
+public:
+    explicit CallScope(VidraSegmenter& instance) : instance_(instance) { instance_.inCall = true; }
+    ~CallScope() { instance_.inCall = false; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    VidraSegmenter& instance_;
+};
 
 }  // namespace instances
 

@@ -1,5 +1,6 @@
 // Per-frame calls of segmenter instances: the host's layout is resampled into
-// the segmenter's input, and its frame driver does the rest.
+// the network's input size, and the segmenter core does the rest.
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -11,19 +12,32 @@ namespace instances {
 
 namespace {
 
-int32_t ProcessChecked(VidraSegmenter& instance, const VidraImage& image, const VidraMask& mask) {
-    ipu::ClassIPUPlus& model = *instance.model;
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start, Clock::time_point end) {
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// The fields of the first VidraFrameInfo version.
+constexpr uint32_t kFrameInfoFirstSize = sizeof(VidraFrameInfo);
+
+int32_t ProcessChecked(VidraSegmenter& instance, const VidraImage& image, const VidraMask& mask,
+                       VidraFrameInfo* info) {
+    const Clock::time_point start = Clock::now();
+    ipu::SegmenterCore& core = *instance.core;
+    const int32_t width = core.Width();
+    const int32_t height = core.Height();
     FrameView view;
     int32_t status = AdaptImage(image, view);
-    if (status == VIDRA_STATUS_OK && (view.width != model.m_width || view.height != model.m_height))
+    if (status == VIDRA_STATUS_OK && (view.width != width || view.height != height))
         status = VIDRA_STATUS_BAD_DIMENSIONS;
     if (status != VIDRA_STATUS_OK) {
         instance.log.Report(VIDRA_LOG_ERROR,
                             "VidraSegmenterProcess: frame refused (%s); this instance takes %d x %d",
-                            VidraStatusString(status), model.m_width, model.m_height);
+                            VidraStatusString(status), width, height);
         return status;
     }
-    status = vidra::image::CheckMask(mask, model.m_width, model.m_height);
+    status = vidra::image::CheckMask(mask, width, height);
     if (status != VIDRA_STATUS_OK) {
         instance.log.Report(VIDRA_LOG_ERROR, "VidraSegmenterProcess: mask refused (%s)",
                             VidraStatusString(status));
@@ -31,64 +45,55 @@ int32_t ProcessChecked(VidraSegmenter& instance, const VidraImage& image, const 
     }
 
     CoreLogRoute route(instance.log);
-    const int32_t step = instance.input.Resample(view, model.m_resizedFrame);
-    if (step == 4)
-        model.PreprocessRGBA(model.m_resizedFrame, model.m_inputTensor, model.m_inputWidth, model.m_inputHeight);
-    else
-        model.PreprocessRGB(model.m_resizedFrame, model.m_inputTensor, model.m_inputWidth, model.m_inputHeight);
-    const bool packed = mask.stride == model.m_width;
+    const int32_t step = instance.input.Resample(view, core.ResizedFrame());
+    const bool packed = mask.stride == width;
     uint8_t* target = packed ? mask.data : instance.packedMask.data();
-    if (model.FrameProcess(nullptr, target) != 0) {
+    ipu::FrameReport report;
+    if (core.ProcessResized(step, target, info != nullptr ? &report : nullptr) != 0) {
         instance.log.Report(VIDRA_LOG_ERROR, "VidraSegmenterProcess: the segmenter refused the frame");
         return VIDRA_STATUS_INTERNAL_ERROR;
     }
     if (!packed) {
-        const size_t width = static_cast<size_t>(model.m_width);
-        for (int32_t y = 0; y < model.m_height; ++y)
-            std::memcpy(mask.data + static_cast<std::ptrdiff_t>(y) * mask.stride, target + y * width, width);
+        const size_t rowBytes = static_cast<size_t>(width);
+        for (int32_t y = 0; y < height; ++y)
+            std::memcpy(mask.data + static_cast<std::ptrdiff_t>(y) * mask.stride, target + y * rowBytes, rowBytes);
+    }
+    if (info != nullptr) {
+        const Clock::time_point end = Clock::now();
+        info->networkRan = report.networkRan ? 1 : 0;
+        info->inferenceMs = report.networkMs;
+        info->postprocessMs = report.postprocessMs;
+        info->totalMs = MillisecondsSince(start, end);
+        // The input stage is the rest, so that the parts add up to the whole.
+        info->inputMs = info->totalMs - info->inferenceMs - info->postprocessMs;
     }
     return VIDRA_STATUS_OK;
 }
 
-}  // namespace
-
-void ClearTemporalState(ipu::ClassIPUPlus& model) {
-    const SegParams& p = model.m_params;
-    const size_t maskPixels = static_cast<size_t>(p.maskWidth) * static_cast<size_t>(p.maskHeight);
-    const size_t planes = static_cast<size_t>(p.outputChannels) * maskPixels;
-    const size_t inputPixels = static_cast<size_t>(model.m_inputWidth) * static_cast<size_t>(model.m_inputHeight);
-    auto zero = [](void* buffer, size_t bytes) {
-        if (buffer != nullptr && bytes > 0) std::memset(buffer, 0, bytes);
-    };
-    model.m_frameCounter = 0;
-    model.m_smoothReady = 0;
-    model.m_smoothIndex = 0;
-    zero(model.m_keyframe8x, static_cast<size_t>(model.m_keyframeWidth) * static_cast<size_t>(model.m_keyframeHeight));
-    zero(model.m_keyframeMask, static_cast<size_t>(model.m_width) * static_cast<size_t>(model.m_height));
-    zero(model.m_smoothHistory, static_cast<size_t>(model.m_smoothLength) * maskPixels * sizeof(float));
-    // Buffers every full run rewrites before reading; cleared so that a reset
-    // instance matches a new one even when a network run fails.
-    zero(model.m_outputTensor, planes * sizeof(float));
-    zero(model.m_postPlanes, planes * sizeof(float));
-    zero(model.m_maskBytes, maskPixels);
-    zero(model.m_blurPlane, model.m_blurPlane != nullptr ? maskPixels * sizeof(float) : 0);
-    zero(model.m_inputTensor, static_cast<size_t>(model.m_inputSize) * sizeof(float));
-    zero(model.m_lumaImage, inputPixels);
-}
-
-}  // namespace instances
-
-extern "C" {
-
-VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraImage* frame,
-                                        const VidraMask* mask) {
+int32_t Process(VidraSegmenter* segmenter, const VidraImage* frame, const VidraMask* mask,
+                VidraFrameInfo* info) {
     if (segmenter == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
+    if (segmenter->inCall) return VIDRA_STATUS_BUSY;
+    CallScope scope(*segmenter);
     if (frame == nullptr || mask == nullptr) {
         segmenter->log.Report(VIDRA_LOG_ERROR, "VidraSegmenterProcess: frame or mask is NULL");
         return VIDRA_STATUS_NULL_ARGUMENT;
     }
+    if (info != nullptr && info->structSize < kFrameInfoFirstSize) {
+        segmenter->log.Report(VIDRA_LOG_ERROR,
+                              "VidraSegmenterProcessWithInfo: info->structSize %u is not sizeof(VidraFrameInfo)",
+                              info->structSize);
+        return VIDRA_STATUS_BAD_STRUCT_SIZE;
+    }
     try {
-        return instances::ProcessChecked(*segmenter, *frame, *mask);
+        VidraFrameInfo measured{};
+        const int32_t status = ProcessChecked(*segmenter, *frame, *mask, info != nullptr ? &measured : nullptr);
+        if (status == VIDRA_STATUS_OK && info != nullptr) {
+            // Only the fields this version knows; a longer struct keeps the rest.
+            measured.structSize = info->structSize;
+            std::memcpy(info, &measured, kFrameInfoFirstSize);
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         segmenter->log.Report(VIDRA_LOG_ERROR, "VidraSegmenterProcess: out of memory");
         return VIDRA_STATUS_NO_MEMORY;
@@ -98,9 +103,26 @@ VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraIm
     }
 }
 
+}  // namespace
+
+}  // namespace instances
+
+extern "C" {
+
+VIDRA_API int32_t VidraSegmenterProcess(VidraSegmenter* segmenter, const VidraImage* frame,
+                                        const VidraMask* mask) {
+    return instances::Process(segmenter, frame, mask, nullptr);
+}
+
+VIDRA_API int32_t VidraSegmenterProcessWithInfo(VidraSegmenter* segmenter, const VidraImage* frame,
+                                                const VidraMask* mask, VidraFrameInfo* info) {
+    return instances::Process(segmenter, frame, mask, info);
+}
+
 VIDRA_API int32_t VidraSegmenterReset(VidraSegmenter* segmenter) {
     if (segmenter == nullptr) return VIDRA_STATUS_NULL_ARGUMENT;
-    instances::ClearTemporalState(*segmenter->model);
+    if (segmenter->inCall) return VIDRA_STATUS_BUSY;
+    segmenter->core->Reset();
     return VIDRA_STATUS_OK;
 }
 

@@ -16,6 +16,7 @@ extern "C" VIDRA_API const char* VidraStatusString(int32_t status) {
         case VIDRA_STATUS_MODEL_NOT_FOUND: return "model not found";
         case VIDRA_STATUS_MODEL_UNUSABLE: return "model unusable";
         case VIDRA_STATUS_INTERNAL_ERROR: return "internal error";
+        case VIDRA_STATUS_BUSY: return "instance busy (called from its own log callback)";
         default: return "unknown status";
     }
 }

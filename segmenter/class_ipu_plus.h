@@ -10,6 +10,7 @@
 
 #include "postprocess/connection_filter.h"
 #include "resampling/rgb_process.h"
+#include "segmenter/frame_report.h"
 #include "segmenter/seg_params.h"
 #include "vidra.h"
 
@@ -92,6 +93,20 @@ public:
 // Gives model a copy of params and the network input size it names; done
 // before InitIPU by both kinds of creation.
 void UseParams(ClassIPUPlus& model, const SegParams& params);
+
+// The frame driver from the keyframe decision on, for a frame whose network
+// input (m_inputTensor) and luminance (m_lumaImage) are already prepared:
+// ProcessOneFrame's path after its input stage. Fills report when given.
+int32_t RunPreparedFrame(ClassIPUPlus& model, uint8_t* mask, FrameReport* report);
+
+// Clears the stored thumbnail, so that the next frame cannot count as
+// unchanged and repeat a mask that was never made.
+void ForgetKeyframe(ClassIPUPlus& model);
+
+// Zero-fills the temporal state and working buffers as creation left them
+// and restarts the keyframe schedule. Every member that carries state from
+// one frame to the next is cleared here, beside the class that declares it.
+void ResetTemporalState(ClassIPUPlus& model);
 
 }  // namespace ipu
 

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -25,15 +26,18 @@ constexpr float kChanged = 0.0f;
 
 namespace ipu {
 
+void ForgetKeyframe(ClassIPUPlus& model) {
+    if (model.m_keyframe8x != nullptr)
+        std::memset(model.m_keyframe8x, 0, static_cast<size_t>(model.m_keyframeWidth) * model.m_keyframeHeight);
+}
+
 int32_t ClassIPUPlus::FrameProcess(const uint8_t* frame, uint8_t* mask) {
     try {
         return ProcessOneFrame(frame, mask);
     } catch (...) {
         // A temporary could not be allocated. The stored thumbnail may belong
-        // to a frame whose mask was never made: clear it, so the next frame
-        // cannot count as unchanged and repeat an older mask.
-        if (m_keyframe8x != nullptr)
-            std::memset(m_keyframe8x, 0, static_cast<size_t>(m_keyframeWidth) * m_keyframeHeight);
+        // to a frame whose mask was never made.
+        ForgetKeyframe(*this);
         throw;
     }
 }
@@ -62,27 +66,32 @@ int32_t ClassIPUPlus::ProcessOneFrame(const uint8_t* frame, uint8_t* mask) {
         else
             PreprocessRGBA(m_resizedFrame, m_inputTensor, m_inputWidth, m_inputHeight);
     }
+    return RunPreparedFrame(*this, mask, nullptr);
+}
 
-    const uint64_t n = static_cast<uint64_t>(m_keyframeWidth) * m_keyframeHeight;
+int32_t RunPreparedFrame(ClassIPUPlus& model, uint8_t* mask, FrameReport* report) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = report != nullptr ? Clock::now() : Clock::time_point();
+    const uint64_t n = static_cast<uint64_t>(model.m_keyframeWidth) * model.m_keyframeHeight;
     std::unique_ptr<uint8_t[]> thumbnail(new uint8_t[n]());
     uint8_t* current = thumbnail.get();
-    const ResizeGeometry toThumb{m_params.inputWidth, m_params.inputHeight, m_keyframeWidth,
-                                 m_keyframeHeight};
-    ResizeUcharMask(m_lumaImage, current, &toThumb);
+    const ResizeGeometry toThumb{model.m_params.inputWidth, model.m_params.inputHeight, model.m_keyframeWidth,
+                                 model.m_keyframeHeight};
+    model.ResizeUcharMask(model.m_lumaImage, current, &toThumb);
 
     bool forced;
-    if (m_frameCounter >= m_counterPeriod) {
-        m_frameCounter = 0;
+    if (model.m_frameCounter >= model.m_counterPeriod) {
+        model.m_frameCounter = 0;
         forced = true;
     } else {
-        ++m_frameCounter;
-        forced = m_frameCounter % m_keyframeInterval == 0;
+        ++model.m_frameCounter;
+        forced = model.m_frameCounter % model.m_keyframeInterval == 0;
     }
 
     bool store = forced;
     float changeScore = kChanged;
     if (!forced) {
-        const float similarity = CosineSimilarity(m_keyframe8x, current, n);
+        const float similarity = CosineSimilarity(model.m_keyframe8x, current, n);
         LogPrintf("CosineSimilarity: %f", static_cast<double>(similarity));
         if (similarity > SimilarityThreshold()) {
             changeScore = kUnchanged;
@@ -91,7 +100,7 @@ int32_t ClassIPUPlus::ProcessOneFrame(const uint8_t* frame, uint8_t* mask) {
         }
     }
     if (store) {
-        if (BoundedCopy(m_keyframe8x, n, current, n) != kCopyOk)
+        if (BoundedCopy(model.m_keyframe8x, n, current, n) != kCopyOk)
             LogPrintf("save keyframe8x failed.");
         else
             LogPrintf("save keyframe8x succeeded.");
@@ -103,11 +112,17 @@ int32_t ClassIPUPlus::ProcessOneFrame(const uint8_t* frame, uint8_t* mask) {
         LogPrintf("NNXRun start.\n");
         // A failed run leaves the output as it was; post-processing goes on.
         // A refused model is never run: it would read or write past the buffers.
-        if (!m_modelRefused) NNXRun(m_nnxModel, m_inputTensor, m_outputTensor);
+        if (!model.m_modelRefused) NNXRun(model.m_nnxModel, model.m_inputTensor, model.m_outputTensor);
     }
-    if (PostProcess(m_outputTensor, mask, skipped) != 0) {
+    const Clock::time_point post = report != nullptr ? Clock::now() : Clock::time_point();
+    if (model.PostProcess(model.m_outputTensor, mask, skipped) != 0) {
         LogPrintf("RunModel:postprocess error\n");
         return -1;
+    }
+    if (report != nullptr) {
+        report->networkRan = !skipped;
+        report->networkMs = std::chrono::duration<double, std::milli>(post - start).count();
+        report->postprocessMs = std::chrono::duration<double, std::milli>(Clock::now() - post).count();
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -229,5 +230,77 @@ TEST(Instances, CreatingAndDestroyingInAnyOrderLeaksNothing) {
     EXPECT_LT(mallinfo2().uordblks, baseline + 256 * 1024);
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Model folders laid out in a fresh directory: an instance finds every model
+// the global search finds (the same first file, in name order, letter case
+// ignored, subfolders named *.tesk included); where the global path joins
+// the name of a file found in a subfolder to the top folder and misses it,
+// the instance opens the file where it was found.
+TEST(Instances, FindEveryModelTheGlobalSearchFinds) {
+    const fs::path model = fs::path(kModelDir) / "model_144x80_2ch_nosig_sim_f32.tesk";
+    const fs::path root = fs::temp_directory_path() / ("vidra-locator-" + std::to_string(std::rand()));
+    enum Entry { kModel, kJunk, kDir, kLoopToRoot };
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, Entry>> entries;
+        bool globalFinds;
+        int32_t instance;
+    } cases[] = {
+        {"upper case", {{"Model.TESK", kModel}}, true, VIDRA_STATUS_OK},
+        {"first in name order is junk", {{"b.tesk", kModel}, {"A.tesk", kJunk}}, false, VIDRA_STATUS_MODEL_UNUSABLE},
+        {"first in name order is good", {{"a.tesk", kModel}, {"B.tesk", kJunk}}, true, VIDRA_STATUS_OK},
+        {"only in a subfolder", {{"sub.tesk", kDir}, {"sub.tesk/m.tesk", kModel}}, false, VIDRA_STATUS_OK},
+        {"subfolder first, same name on top",
+         {{"a.tesk", kDir}, {"a.tesk/m.tesk", kModel}, {"m.tesk", kModel}}, true, VIDRA_STATUS_OK},
+        {"subfolder not named like a model", {{"models", kDir}, {"models/m.tesk", kModel}}, false,
+         VIDRA_STATUS_MODEL_NOT_FOUND},
+        {"link back to the top", {{"loop.tesk", kLoopToRoot}, {"m.tesk", kModel}}, true, VIDRA_STATUS_OK},
+        {"no model", {{"readme.txt", kJunk}}, false, VIDRA_STATUS_MODEL_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+        fs::create_directories(root);
+        bool made = true;
+        for (const auto& [name, kind] : c.entries) {
+            const fs::path path = root / name;
+            if (kind == kModel) made &= fs::copy_file(model, path, ec);
+            if (kind == kDir) made &= fs::create_directory(path, ec);
+            if (kind == kJunk) {
+                FILE* file = std::fopen(path.string().c_str(), "w");
+                made &= file != nullptr && std::fputs("not a model", file) >= 0 && std::fclose(file) == 0;
+            }
+            if (kind == kLoopToRoot) {
+                fs::create_directory_symlink(root, path, ec);
+                if (ec) made = false;  // no symbolic links here (Windows without the right)
+            }
+        }
+        if (!made) continue;
+        const std::string folder = root.string();
+        int32_t status = -9;
+        SegParams searching = kSegParams144x80;
+        searching.modelName[0] = '\0';  // no configured name: the folder is searched
+        StdoutOf([&] {  // the global functions' log lines
+            status = VidraCreateWithPathPlus(64, 48, VIDRA_FRAME_RGB24, folder.c_str(), &searching);
+            VidraDestroy();
+        });
+        const bool global = status == 0;
+        EXPECT_EQ(global, c.globalFinds) << c.name;
+        VidraSegmenterOptions options = OptionsFor(64, 48, folder.c_str());
+        options.params = &searching;
+        VidraSegmenter* segmenter = nullptr;
+        EXPECT_EQ(VidraSegmenterCreate(&options, &segmenter), c.instance) << c.name;
+        EXPECT_TRUE(!global || segmenter != nullptr) << c.name;
+        VidraSegmenterDestroy(segmenter);
+    }
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
 
 }  // namespace
