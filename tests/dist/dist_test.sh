@@ -30,7 +30,7 @@ version=${name#vidra-} && version=${version%%-*}
 # ---- Contents ----------------------------------------------------------------
 docs=(README.txt LICENSE.txt share/doc/vidra/README.txt share/doc/vidra/LICENSE share/doc/vidra/CHANGELOG.md
   share/doc/vidra/ONNXRUNTIME-LICENSE.txt share/doc/vidra/MODELS-LICENSE.txt)
-expect=("${docs[@]}" include/vidra.h lib/cmake/vidra/vidraConfig.cmake lib/cmake/vidra/vidraConfigVersion.cmake
+expect=("${docs[@]}" lib/cmake/vidra/vidraConfig.cmake lib/cmake/vidra/vidraConfigVersion.cmake
   lib/pkgconfig/vidra.pc bin/example_host$exe share/vidra/models/model_144x80_2ch_nosig_sim_f32.tesk
   share/vidra/models/model_640x480_9x9up_sim_f32.tesk)
 libraries=(vidra)
@@ -42,7 +42,7 @@ for lib in "${libraries[@]}"; do
     expect+=(lib/lib$lib.so lib/lib$lib.so.${version%%.*} lib/lib$lib.so.$version lib/pkgconfig/$lib.pc)
   fi
 done
-[ "${libraries[1]:-}" = vidracore ] && expect+=(include/vidra_core.h)
+for h in "$src"/include/*.h; do expect+=(include/${h##*/}); done
 if [ "$target" = windows ]; then
   expect+=(bin/libtesk.seg.dll bin/onnxruntime.dll)
 else
@@ -52,11 +52,12 @@ fi
 [ -f "$build/bin/vidra-segment$exe" ] && expect+=(bin/vidra-segment$exe)
 for f in "${expect[@]}"; do [ -f "$root/$f" ] || fail "missing $f"; done
 
-# Nothing else: no test program, test model, benchmark, import library of the
-# engine, or file naming the tree it was built in.
-unexpected=$(cd "$root" && find . -type f | sed 's|^\./||' | grep -vxF -f <(printf '%s\n' "${expect[@]}") |
-  grep -v '^include/' | grep -v "^bin/vidra-segment$exe\$" || true)
-[ -z "$unexpected" ] || fail "files not part of a release: $unexpected"
+# Nothing from the test tree: no test or fuzz program, test double, benchmark,
+# test model or data, compiled Python, or file naming the source tree.
+from_tests=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | grep -E \
+  '(^|/)(tests?|Testing)/|(^|/)(test_[^/]*|[^/]*_test(\.[^/]*)?|[^/]*g(test|mock)[^/]*|bench_[^/]*|fuzz_[^/]*|consumer[^/]*|[^/]*double[^/]*|[^/]*\.(supp|pyc))$' || true)
+[ -z "$from_tests" ] || fail "files from the test tree: $from_tests"
+[ "$(find "$root" -name '*.tesk' | wc -l)" = 2 ] || fail "models other than the two of share/vidra/models"
 if grep -rlF "$src" "$root" >&2; then fail "files above name the source tree $src"; fi
 
 cmp -s "$root/LICENSE.txt" "$src/LICENSE" || fail "LICENSE.txt is not the project's LICENSE"
