@@ -92,18 +92,19 @@ def refine_mask(frame, mask, radius=0, epsilon=0.0, format=None, out=None):
     """mask with its soft edge pulled onto the edges of frame (a guided filter
     on the frame's luminance). radius: window radius in pixels (an int,
     0..500), 0 = shorter side / 60 (at least 4); epsilon: smoothing (0 or
-    1e-6..1), 0 = 0.001. Returns out, an
-    (H, W) uint8 array (new, or the given one, which may be mask itself)."""
+    1e-6..1), 0 = 0.001. Returns out, an (H, W) uint8 array (new, or the
+    given one, which may be mask itself)."""
     lib = library()
+    options = RefineOptions(structSize=ctypes.sizeof(RefineOptions),
+                            radius=integer(radius, "radius", *RADII), epsilon=real(epsilon, "epsilon"))
     image = _images.image(frame, format)
     mask_view = _images.mask(mask, frame.shape[:2])
     if out is None:
         out = np.empty(frame.shape[:2], np.uint8)
     out_view = _images.mask(out, frame.shape[:2], "out", writable=True)
-    options = RefineOptions(structSize=ctypes.sizeof(RefineOptions),
-                            radius=integer(radius, "radius", *RADII), epsilon=real(epsilon, "epsilon"))
     status = lib.VidraRefineMask(ctypes.byref(image), ctypes.byref(mask_view), ctypes.byref(options),
                                  ctypes.byref(out_view), None, 0)
+    # Radius is checked above: a refused option is epsilon.
     check(status, "VidraRefineMask", "VidraRefineMask: epsilon %r is outside 1e-06..1 (0 = the default)"
           % epsilon if status == STATUS_BAD_OPTION else "")
     return out
