@@ -81,17 +81,17 @@ test-tsan: models
 # changes, README.txt), the CMake package and the pkg-config files under PREFIX:
 # the Linux build (default /usr/local), or the Windows DLLs and import libraries
 # laid out for shipping (default out/vidra-windows). Each is built in a tree of
-# its own without tests (build/install-linux, build/install-windows), and only
-# what it installs; a tree configured from another folder (a copied checkout)
-# is configured anew.
+# its own without tests and benchmarks (build/install-linux,
+# build/install-windows); a tree configured from another folder (a copied
+# checkout) is configured anew.
 PREFIX ?= /usr/local
 INSTALL_TREE_LINUX := build/install-linux
 INSTALL_TREE_WINDOWS := build/install-windows
 define install_tree
 	@if [ -f $(1)/CMakeCache.txt ] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$(CURDIR)" $(1)/CMakeCache.txt; then \
 	  echo "$(1) was configured from another folder: configuring it anew"; rm -rf $(1); fi
-	cmake -S . -B $(1) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(2) >/dev/null
-	cmake --build $(1) --target vidra_install_targets -j $(JOBS)
+	cmake -S . -B $(1) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVIDRA_BENCHMARKS=OFF $(2) >/dev/null
+	cmake --build $(1) -j $(JOBS)
 endef
 
 install-tree-linux: models

@@ -1,14 +1,17 @@
-# Install layout, the CMake package and the pkg-config file.
+# Install layout, the CMake package and the pkg-config files.
 #
 #   include/                 vidra.h, vidra_core.h
 #   lib/                     Linux: libvidra.so -> .so.MAJOR -> .so.MAJOR.MINOR.PATCH,
-#                            libtesk.seg.so and the ONNX Runtime library beside it
-#                            Windows: vidra.dll.a (import library), vidra.def (exports)
-#   lib/cmake/vidra/         find_package(vidra CONFIG) -> vidra::vidra
-#   lib/pkgconfig/vidra.pc
-#   bin/                     vidra-segment (Linux), example_host; Windows: vidra.dll,
-#                            libtesk.seg.dll, onnxruntime.dll
+#                            libvidracore.so (the same links), libtesk.seg.so and the
+#                            ONNX Runtime library beside them
+#                            Windows: vidra.dll.a, vidracore.dll.a (import libraries),
+#                            vidra.def, vidracore.def (exports)
+#   lib/cmake/vidra/         find_package(vidra CONFIG) -> vidra::vidra, vidra::vidracore
+#   lib/pkgconfig/           vidra.pc, vidracore.pc
+#   bin/                     vidra-segment, example_host; Windows: vidra.dll,
+#                            vidracore.dll, libtesk.seg.dll, onnxruntime.dll
 #   share/vidra/models/      the two segmentation models
+#   share/doc/vidra/         licences, changes, README.txt (cmake/Notices.cmake)
 #
 # The layout is fixed (not the distribution's multiarch lib folder): run paths
 # ($ORIGIN/../lib) and the package files are relative to it, so an installed
@@ -125,13 +128,6 @@ endforeach()
 
 # Licences, changes and the short README under share/doc/vidra.
 include(${CMAKE_SOURCE_DIR}/cmake/Notices.cmake)
-
-# What an install needs built and nothing more (`make install`, `make dist`).
-add_custom_target(vidra_install_targets)
-add_dependencies(vidra_install_targets ${VIDRA_HOST_LIBRARIES} tesk_seg example_host)
-if(TARGET vidra-segment)
-  add_dependencies(vidra_install_targets vidra-segment)
-endif()
 
 # A host project outside this tree, built against an installed copy. Not in
 # the sanitizer build: its instrumented binaries carry the build tree's

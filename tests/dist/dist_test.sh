@@ -53,12 +53,14 @@ fi
 for f in "${expect[@]}"; do [ -f "$root/$f" ] || fail "missing $f"; done
 
 # Nothing from the test tree: no test or fuzz program, test double, benchmark,
-# test model or data, compiled Python, or file naming the source tree.
+# test model or data, or compiled Python.
 from_tests=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | grep -E \
   '(^|/)(tests?|Testing)/|(^|/)(test_[^/]*|[^/]*_test(\.[^/]*)?|[^/]*g(test|mock)[^/]*|bench_[^/]*|fuzz_[^/]*|consumer[^/]*|[^/]*double[^/]*|[^/]*\.(supp|pyc))$' || true)
 [ -z "$from_tests" ] || fail "files from the test tree: $from_tests"
 [ "$(find "$root" -name '*.tesk' | wc -l)" = 2 ] || fail "models other than the two of share/vidra/models"
-if grep -rlF "$src" "$root" >&2; then fail "files above name the source tree $src"; fi
+# No file names the build tree, no text file the source tree.
+if grep -rlF "$src/build" "$root" >&2; then fail "files above name the build tree $src/build"; fi
+if grep -rlIF "$src" "$root" >&2; then fail "text files above name the source tree $src"; fi
 
 cmp -s "$root/LICENSE.txt" "$src/LICENSE" || fail "LICENSE.txt is not the project's LICENSE"
 cmp -s "$root/share/doc/vidra/CHANGELOG.md" "$src/CHANGELOG.md" || fail "CHANGELOG.md differs from the source's"
@@ -81,15 +83,33 @@ consumer=$work/consumer
     -DCMAKE_PREFIX_PATH="$root" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF &&
   cmake --build "$consumer"; } >"$work/consumer.log" 2>&1 || { cat "$work/consumer.log" >&2; fail "consumer build"; }
 grep -q "vidra_DIR:PATH=$root/lib/cmake/vidra" "$consumer/CMakeCache.txt" || fail "find_package did not take vidra from $root"
-for program in "$consumer"/consumer*$exe; do
-  run "$program" "$(native "$root/share/vidra/models")" >"$work/consumer-stdout.txt" ||
-    { rc=$?; fail "${program##*/} exited $rc"; }
+programs=(consumer)
+[ "${libraries[1]:-}" = vidracore ] && programs+=(consumer_core)
+for program in "${programs[@]}"; do
+  [ -f "$consumer/$program$exe" ] || fail "$program not built: the package has no target for its library"
+  run "$consumer/$program$exe" "$(native "$root/share/vidra/models")" >"$work/$program-stdout.txt" ||
+    { rc=$?; fail "$program exited $rc"; }
 done
+# The core library never writes to standard output.
+[ ! -s "$work/consumer_core-stdout.txt" ] || fail "consumer_core's standard output: $(head -c 300 "$work/consumer_core-stdout.txt")"
+if [ "$target" = windows ] && [ -f "$consumer/consumer_core.exe" ] &&
+  x86_64-w64-mingw32-objdump -p "$consumer/consumer_core.exe" | grep -q "DLL Name: vidra.dll"; then
+  fail "consumer_core imports the full library"
+fi
 if [ "$target" = linux ]; then
-  # Every library the host loads comes out of the unpacked folder.
-  resolved=$(env -u LD_LIBRARY_PATH ldd "$consumer/consumer")
-  for f in libvidra.so.${version%%.*} libtesk.seg.so libonnxruntime.so.1; do
-    grep -qE "^\s*$f => $root/lib/$f " <<<"$resolved" || fail "consumer does not take $f from $root/lib: $resolved"
+  # Every library a host loads comes out of the unpacked folder; a host of
+  # the core library loads that one only.
+  major=${version%%.*}
+  for program in "${programs[@]}"; do
+    resolved=$(env -u LD_LIBRARY_PATH ldd "$consumer/$program")
+    needs=(libtesk.seg.so libonnxruntime.so.1)
+    if [ "$program" = consumer ]; then needs+=(libvidra.so.$major); else needs+=(libvidracore.so.$major); fi
+    for f in "${needs[@]}"; do
+      grep -qE "^\s*$f => $root/lib/$f " <<<"$resolved" || fail "$program does not take $f from $root/lib: $resolved"
+    done
+    if [ "$program" = consumer_core ] && grep -q "libvidra\.so" <<<"$resolved"; then
+      fail "consumer_core loads the full library: $resolved"
+    fi
   done
 fi
 
