@@ -1,6 +1,6 @@
 // Compositing and mask refinement per frame, through the exported functions
 // (the kernels the processor allows) and with the scalar kernels, on one
-// core. Frames are noise; the mask is a soft-edged person shape, mostly 0
+// core, for RGB24 and the YUV camera formats. Frames are noise; the mask is a soft-edged person shape, mostly 0
 // and 255 as the segmenter delivers.
 #include <benchmark/benchmark.h>
 
@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "common/dispatch.h"
 #include "compositing/composite.h"
 #include "compositing/refine_mask.h"
 #include "compositing/row_kernels.h"
@@ -17,9 +18,27 @@ namespace {
 
 namespace c = vidra::compositing;
 
+// An image of the format over contiguous planes in `bytes`.
+VidraImage ImageOver(std::vector<uint8_t>& bytes, int w, int h, int32_t format) {
+    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+    uint8_t* p = bytes.data();
+    switch (format) {
+        case VIDRA_PIXEL_NV12:
+            return {w, h, format, 0, {p, p + static_cast<size_t>(w) * h, nullptr}, {w, 2 * cw, 0}};
+        case VIDRA_PIXEL_I420: {
+            uint8_t* u = p + static_cast<size_t>(w) * h;
+            return {w, h, format, 0, {p, u, u + static_cast<size_t>(cw) * ch}, {w, cw, cw}};
+        }
+        default: {
+            const int bpp = format == VIDRA_PIXEL_RGB24 || format == VIDRA_PIXEL_BGR24 ? 3 : 4;
+            return {w, h, format, 0, {p, nullptr, nullptr}, {w * bpp, 0, 0}};
+        }
+    }
+}
+
 struct Scene {
-    Scene(int w, int h, int32_t format, int bpp)
-        : frame(static_cast<size_t>(w) * h * bpp), back(frame.size()), out(static_cast<size_t>(w) * h * 4),
+    Scene(int w, int h, int32_t format)
+        : frame(static_cast<size_t>(w) * h * 4), back(frame.size()), out(frame.size()),
           mask(static_cast<size_t>(w) * h) {
         std::mt19937 rng(1);
         for (auto& b : frame) b = static_cast<uint8_t>(rng());
@@ -31,9 +50,9 @@ struct Scene {
                 mask[static_cast<size_t>(y) * w + x] =
                     static_cast<uint8_t>(d < 0.9f ? 255 : d > 1.1f ? 0 : (1.1f - d) / 0.2f * 255);
             }
-        frameImage = {w, h, format, 0, {frame.data(), nullptr, nullptr}, {w * bpp, 0, 0}};
-        backImage = {w, h, format, 0, {back.data(), nullptr, nullptr}, {w * bpp, 0, 0}};
-        outImage = {w, h, format, 0, {out.data(), nullptr, nullptr}, {w * bpp, 0, 0}};
+        frameImage = ImageOver(frame, w, h, format);
+        backImage = ImageOver(back, w, h, format);
+        outImage = ImageOver(out, w, h, format);
         maskView = {w, h, w, 0, mask.data()};
     }
     std::vector<uint8_t> frame, back, out, mask;
@@ -41,12 +60,14 @@ struct Scene {
     VidraMask maskView;
 };
 
-// Arguments: width, height, background kind, strength; scalar kernels when asked.
+// Arguments: width, height, background kind, strength, frame format (the
+// output's too; RGBA32 for TRANSPARENT); scalar kernels when asked.
 void Composite(benchmark::State& s, bool scalar) {
     const int w = static_cast<int>(s.range(0)), h = static_cast<int>(s.range(1));
     const int32_t kind = static_cast<int32_t>(s.range(2));
-    Scene scene(w, h, VIDRA_PIXEL_RGB24, 3);
-    if (kind == VIDRA_BACKGROUND_TRANSPARENT) scene.outImage = {w, h, VIDRA_PIXEL_RGBA32, 0, {scene.out.data(), nullptr, nullptr}, {w * 4, 0, 0}};
+    const int32_t format = static_cast<int32_t>(s.range(4));
+    Scene scene(w, h, format);
+    if (kind == VIDRA_BACKGROUND_TRANSPARENT) scene.outImage = ImageOver(scene.out, w, h, VIDRA_PIXEL_RGBA32);
     VidraCompositeOptions o{};
     o.structSize = sizeof o;
     o.background = kind;
@@ -55,10 +76,11 @@ void Composite(benchmark::State& s, bool scalar) {
     size_t bytes = 0;
     VidraCompositeScratchSize(w, h, &o, &bytes);
     std::vector<uint8_t> scratch(bytes);
+    const c::YuvKernels scalarYuv = vidra::KernelsForTier<c::YuvKernels, c::FillYuvKernels>(vidra::CpuTier::kScalar);
     for (auto _ : s) {
         if (scalar)
             c::CompositeChecked(scene.frameImage, scene.maskView, o, scene.outImage, scratch.data(), bytes,
-                                c::ScalarRowKernels());
+                                c::ScalarRowKernels(), scalarYuv);
         else if (VidraComposite(&scene.frameImage, &scene.maskView, &o, &scene.outImage, scratch.data(), bytes) != 0)
             s.SkipWithError("VidraComposite failed");
         benchmark::DoNotOptimize(scene.out.data());
@@ -70,7 +92,7 @@ void BM_Composite_Scalar(benchmark::State& s) { Composite(s, true); }
 // Arguments: width, height, radius (0 = default).
 void Refine(benchmark::State& s, bool scalar) {
     const int w = static_cast<int>(s.range(0)), h = static_cast<int>(s.range(1));
-    Scene scene(w, h, VIDRA_PIXEL_RGB24, 3);
+    Scene scene(w, h, VIDRA_PIXEL_RGB24);
     std::vector<uint8_t> refined(scene.mask.size());
     VidraMask out{w, h, w, 0, refined.data()};
     const VidraRefineOptions o{sizeof(VidraRefineOptions), static_cast<int32_t>(s.range(2)), 0.0f};
@@ -90,17 +112,21 @@ void BM_Refine(benchmark::State& s) { Refine(s, false); }
 void BM_Refine_Scalar(benchmark::State& s) { Refine(s, true); }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"w", "h", "kind", "strength"});
-    // Blur at the tool's default strength (shorter side / 40), a small and a large one.
-    for (auto wh : {std::pair<int, int>{1920, 1080}, {1280, 720}}) {
-        b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, wh.second / 40});
-        b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, 4});
-        b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, 100});
-    }
-    for (int32_t kind : {VIDRA_BACKGROUND_COLOR, VIDRA_BACKGROUND_IMAGE, VIDRA_BACKGROUND_TRANSPARENT}) {
-        b->Args({1920, 1080, kind, 0});
-        b->Args({1280, 720, kind, 0});
-    }
+    b->ArgNames({"w", "h", "kind", "strength", "format"});
+    // Blur at the tool's default strength (shorter side / 40), a small and a
+    // large one; RGB24 and the camera formats NV12 and I420.
+    for (int32_t format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420})
+        for (auto wh : {std::pair<int, int>{1920, 1080}, {1280, 720}}) {
+            b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, wh.second / 40, format});
+            if (format == VIDRA_PIXEL_I420) continue;
+            b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, 4, format});
+            b->Args({wh.first, wh.second, VIDRA_BACKGROUND_BLUR, 100, format});
+        }
+    for (int32_t format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_NV12})
+        for (int32_t kind : {VIDRA_BACKGROUND_COLOR, VIDRA_BACKGROUND_IMAGE, VIDRA_BACKGROUND_TRANSPARENT}) {
+            b->Args({1920, 1080, kind, 0, format});
+            b->Args({1280, 720, kind, 0, format});
+        }
     b->Unit(benchmark::kMillisecond);
 }
 void RefineSizes(benchmark::internal::Benchmark* b) {

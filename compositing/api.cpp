@@ -65,7 +65,8 @@ extern "C" VIDRA_API int32_t VidraComposite(const VidraImage* frame, const Vidra
     return RunWithScratch(
         scratch, scratchBytes, [&] { return CheckCompositeArguments(frame, mask, options, output); },
         [&](size_t* n) { return CompositeScratchBytes(frame->width, frame->height, *options, n); },
-        [&](void* s, size_t n) { CompositeChecked(*frame, *mask, *options, *output, s, n, ActiveRowKernels()); });
+        [&](void* s, size_t n) { CompositeChecked(*frame, *mask, *options, *output, s, n, ActiveRowKernels(), ActiveYuvKernels());
+        });
 }
 
 extern "C" VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,

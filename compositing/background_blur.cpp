@@ -89,17 +89,24 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
         }
     }
 
+    // Channel c of the cells is frame byte c; its colour goes to the output's byte for it.
+    int32_t place[3];
+    place[from.red] = out.red;
+    place[from.green] = out.green;
+    place[from.blue] = out.blue;
+    FinishBlurCells(plan, b, place, kernels);
+    BuildAxis(width, k, cw, b.xLo, b.xHi, b.xWq, b.xWf);
+}
+
+void FinishBlurCells(const BlurPlan& plan, const BlurBuffers& b, const int32_t place[3],
+                     const RowKernels& kernels) {
+    const int32_t cw = plan.cellsWide, ch = plan.cellsHigh;
     // Box passes; normalisation cancels in the ratio below.
     float* src = b.cells;
     for (int32_t r : plan.radii)
         if (r > 0) BoxSum(src, b.cellsSpare, src, cw, ch, 4, r, b.pad, kernels);
 
-    // Colour = blurred (colour * weight) * (1 / blurred weight), rounded, in
-    // the output's byte order.
-    int32_t place[3];
-    place[from.red] = out.red;
-    place[from.green] = out.green;
-    place[from.blue] = out.blue;
+    // Colour = blurred (colour * weight) * (1 / blurred weight), rounded.
     const size_t cells = static_cast<size_t>(cw) * ch;
     for (size_t i = 0; i < cells; ++i) {
         const float* cell = src + 4 * i;
@@ -112,7 +119,6 @@ void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, 
         }
         bytes[3] = 255;
     }
-    BuildAxis(width, k, cw, b.xLo, b.xHi, b.xWq, b.xWf);
 }
 
 BlurRowSource::BlurRowSource(const BlurPlan& plan, const BlurBuffers& buffers, int32_t width,

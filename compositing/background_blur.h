@@ -45,6 +45,12 @@ BlurBuffers TakeBlurBuffers(ScratchArena& arena, const BlurPlan& plan, int32_t w
 void PrepareBlur(const VidraImage& frame, const VidraMask& mask, RowLayout out, const BlurPlan& plan,
                  const BlurBuffers& buffers, const RowKernels& kernels);
 
+// After the cells hold weighted sums (channels 0..2 colour * weight, 3 the
+// weight): the box passes, then each cell's colour, its channel c written
+// to byte place[c] of cellBytes (byte 3: 255).
+void FinishBlurCells(const BlurPlan& plan, const BlurBuffers& buffers, const int32_t place[3],
+                     const RowKernels& kernels);
+
 // The background of row y, in the output's layout: two upsampled cell rows
 // and the weight of the second (the blend kernel's b0, b1, wb).
 struct BlurRow {

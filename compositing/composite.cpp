@@ -3,6 +3,7 @@
 #include "compositing/background_blur.h"
 #include "compositing/layout_of.h"
 #include "compositing/scratch_arena.h"
+#include "compositing/yuv_composite.h"
 #include "image/image_checks.h"
 #include "image/overlap.h"
 
@@ -15,6 +16,17 @@ constexpr int32_t kMaxBlurStrength = 500;
 using image::RowOf;
 
 bool Packed(int32_t format) { return image::FindFormat(format)->planes == 1; }
+
+// Packed frames: packed outputs and images. YUV frames: the frame's own
+// format out (any image, converted), or a 4-byte packed output for
+// TRANSPARENT.
+bool FormatsAccepted(const VidraImage& frame, const VidraCompositeOptions& o, const VidraImage& output) {
+    const bool transparent = o.background == VIDRA_BACKGROUND_TRANSPARENT;
+    if (transparent) return Packed(output.format) && LayoutOf(output.format).bpp == 4;
+    if (Packed(frame.format))
+        return Packed(output.format) && (o.background != VIDRA_BACKGROUND_IMAGE || Packed(o.image->format));
+    return output.format == frame.format;
+}
 
 bool SameLayout(const RowLayout& a, const RowLayout& b) {
     return a.bpp == b.bpp && a.red == b.red && a.green == b.green && a.blue == b.blue;
@@ -61,10 +73,7 @@ int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
     if ((status = image::CheckImage(*output, w, h)) != VIDRA_STATUS_OK) return status;
     if (withImage && (status = image::CheckImage(*options->image, w, h)) != VIDRA_STATUS_OK)
         return status;
-    if (!Packed(frame->format) || !Packed(output->format) || (withImage && !Packed(options->image->format)))
-        return VIDRA_STATUS_UNSUPPORTED_FORMAT;
-    if (options->background == VIDRA_BACKGROUND_TRANSPARENT && LayoutOf(output->format).bpp != 4)
-        return VIDRA_STATUS_UNSUPPORTED_FORMAT;
+    if (!FormatsAccepted(*frame, *options, *output)) return VIDRA_STATUS_UNSUPPORTED_FORMAT;
 
     if (image::PlanesOverlap(*output)) return VIDRA_STATUS_OVERLAP;
     if (!image::SameRows(*frame, *output) && image::ImagesOverlap(*frame, *output)) return VIDRA_STATUS_OVERLAP;
@@ -74,19 +83,26 @@ int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
 }
 
 bool CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& o, size_t* bytes) {
-    ScratchArena arena;
-    TakeRowBuffers(arena, width);
+    // The larger of the packed and the YUV needs: one answer for any formats.
+    ScratchArena packed, yuv;
+    TakeRowBuffers(packed, width);
     if (o.background == VIDRA_BACKGROUND_BLUR)
-        TakeBlurBuffers(arena, PlanBlur(width, height, o.blurStrength), width);
-    if (!arena.Representable()) return false;
-    *bytes = arena.Required();
+        TakeBlurBuffers(packed, PlanBlur(width, height, o.blurStrength), width);
+    TakeYuvBuffers(yuv, width, height, o);
+    if (!packed.Representable() || !yuv.Representable()) return false;
+    *bytes = packed.Required() > yuv.Required() ? packed.Required() : yuv.Required();
     return true;
 }
 
 void CompositeChecked(const VidraImage& frame, const VidraMask& mask, const VidraCompositeOptions& o,
                       VidraImage& output, void* scratch, size_t scratchBytes,
-                      const RowKernels& k) {
+                      const RowKernels& k, const YuvKernels& yuvKernels) {
     const int32_t width = frame.width, height = frame.height;
+    if (!Packed(frame.format)) {
+        ScratchArena arena(scratch, scratchBytes);
+        CompositeYuv(frame, mask, o, output, arena, k, yuvKernels);
+        return;
+    }
     const RowLayout in = LayoutOf(frame.format), out = LayoutOf(output.format);
     const bool convertFrame = !SameLayout(in, out);
     ScratchArena arena(scratch, scratchBytes);

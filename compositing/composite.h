@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "compositing/row_kernels.h"
+#include "compositing/yuv_kernels.h"
 #include "vidra.h"
 
 namespace vidra {
@@ -24,10 +25,12 @@ int32_t CheckCompositeArguments(const VidraImage* frame, const VidraMask* mask,
 // allocation could be that large.
 bool CompositeScratchBytes(int32_t width, int32_t height, const VidraCompositeOptions& options, size_t* bytes);
 
-// scratch holds at least CompositeScratchBytes bytes.
+// scratch holds at least CompositeScratchBytes bytes. Packed frames use the
+// row kernels, NV12 and I420 frames the YUV kernels (and the row kernels'
+// box sums).
 void CompositeChecked(const VidraImage& frame, const VidraMask& mask,
                       const VidraCompositeOptions& options, VidraImage& output, void* scratch,
-                      size_t scratchBytes, const RowKernels& kernels);
+                      size_t scratchBytes, const RowKernels& kernels, const YuvKernels& yuvKernels);
 
 }  // namespace compositing
 }  // namespace vidra

@@ -99,7 +99,8 @@ TEST(Compositing, VectorKernelsMatchScalarOnWholeCalls) {
             size_t need = 0;
             ASSERT_TRUE(c::CompositeScratchBytes(w, h, o, &need));
             Bytes scratch(need + 7, 0x5A);
-            c::CompositeChecked(f.image, mask.mask, o, *target, scratch.data() + 7, scratch.size() - 7, *k);
+            c::CompositeChecked(f.image, mask.mask, o, *target, scratch.data() + 7, scratch.size() - 7, *k,
+                                c::ActiveYuvKernels());
             composites.push_back(inPlace ? f.bytes : out.bytes);
 
             MaskBuffer m(w, h, maskPad, 0xA5);
