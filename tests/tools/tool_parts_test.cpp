@@ -1,10 +1,16 @@
 // The parts of vidra-segment with parsing or arithmetic of their own.
 #include "file_identity.h"
 #include "frame_queue.h"
+#include "log_file.h"
 #include "options.h"
+#include "platform/process.h"
 #include "probe.h"
 #include "progress.h"
+#include "reader.h"
+#include "run_status.h"
 #include "writer.h"
+
+#include "vidra_core.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +35,9 @@ TEST(Options, ValuesAndErrors) {
     EXPECT_TRUE(p.params == ModelParams::k640x480 && p.background == BackgroundMode::Color);
     EXPECT_EQ((std::vector<int>{p.color[0], p.color[1], p.color[2]}), (std::vector<int>{0x10, 0xff, 0x00}));
     EXPECT_EQ(p.inputArgs, (std::vector<std::string>{"-f", "v4l2", "-video_size", "640x480"}));
+    Options v;
+    EXPECT_EQ(parse({"--version"}, v), "");  // no input needed
+    EXPECT_TRUE(v.version);
 
     struct Case { std::vector<const char*> args; const char* mentions; } cases[] = {
         {{}, "no input"}, {{"a.mp4", "b.mp4"}, "more than one input"}, {{"a.mp4", "-o"}, "-o needs a value"},
@@ -39,7 +48,7 @@ TEST(Options, ValuesAndErrors) {
         {{"--color", "000000", "--blur-radius", "4", "x"}, "--blur-radius"},
         {{"--blur-radius", "0", "x"}, "--blur-radius"}, {{"--max-frames", "-1", "x"}, "--max-frames"},
         {{"--input-opt", "novalue", "x"}, "KEY=VALUE"}, {{"--remove=yes", "x"}, "takes no value"},
-        {{"-"}, "unknown option '-'"},
+        {{"-"}, "unknown option '-'"}, {{"--version=1"}, "takes no value"},
     };
     for (const Case& c : cases) {
         Options o;
@@ -171,4 +180,105 @@ TEST(Writer, EncoderAudioAndPresetChoices) {
         ASSERT_NE(preset, argv.end());
         EXPECT_EQ(preset[1], width <= 1280 ? "superfast" : "ultrafast") << width;
     }
+}
+
+// How a run ended decides its status; outputs are kept for 0, 6, 7 and 8.
+TEST(RunStatus, EveryWayARunEnds) {
+    struct Case {
+        const char* name;
+        long frames, dropped, announced;
+        bool interrupted, ended, live, maxFrames, readerOk;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"done", 5, 0, 5, false, true, false, false, true, kExitOk, ""},
+        {"signal before frame 1", 0, 0, 90, true, false, false, false, true, kExitInterrupted, "before the first frame"},
+        {"signal, file", 5, 0, 90, true, false, false, false, true, kExitInterrupted, "hold the first 5 frames"},
+        {"signal, live", 5, 0, -1, true, false, true, false, true, kExitOk, ""},
+        {"signal, live, --max-frames", 5, 0, -1, true, false, true, true, true, kExitInterrupted, "the first 5"},
+        {"live reader killed", 5, 0, -1, false, true, true, false, false, kExitSourceFailed,
+         "reader of 'cam' was killed by signal 9 (ffmpeg: gone): the outputs hold the 5 frames"},
+        {"reader failed at once", 0, 0, 90, false, true, false, false, false, kExitInput, "no frame was read"},
+        {"nothing decoded", 0, 0, 90, false, true, false, false, true, kExitInput, "no frame could be decoded"},
+        {"AVI announcing one more", 90, 0, 91, false, true, false, false, true, kExitOk, ""},
+        {"cut file", 5, 0, 90, false, true, false, false, true, kExitShortInput, "hold 5 of 90 frames"},
+        {"dropped frames were read", 5, 85, 90, false, true, false, false, true, kExitOk, ""},
+    };
+    for (const Case& c : cases) {
+        RunEnd e;
+        e.input = "cam";
+        e.frames = c.frames;
+        e.dropped = c.dropped;
+        e.announced = c.announced;
+        e.interrupted = c.interrupted;
+        e.inputEnded = c.ended;
+        e.live = c.live;
+        e.maxFramesGiven = c.maxFrames;
+        e.readerOk = c.readerOk;
+        e.readerStory = "was killed by signal 9";
+        e.readerErrors = "gone";
+        const Verdict v = JudgeRun(e);
+        EXPECT_EQ(v.status, c.status) << c.name;
+        EXPECT_NE(v.message.find(c.says), std::string::npos) << c.name << ": " << v.message;
+    }
+    RunEnd failed;
+    failed.status = kExitFailure;
+    failed.failure = "ffmpeg could not write 'o.mp4'";
+    failed.inputEnded = true;
+    failed.readerOk = false;  // a failure of processing wins over anything the reader did
+    EXPECT_EQ(JudgeRun(failed).status, kExitFailure);
+}
+
+// Every moment belongs to one stage: the stages add up to the whole run.
+TEST(Progress, StagesAddUpAndSayWhatTheyAre) {
+    static double cpu = 0;
+    StageClock clock(std::chrono::steady_clock::now() - std::chrono::milliseconds(30), [] { return cpu += 0.001; });
+    for (Stage s : {Stage::StartUp, Stage::WaitInput, Stage::Segment, Stage::Composite, Stage::Write, Stage::Finish})
+        clock.Lap(s);
+    double sum = 0;
+    for (int s = 0; s < static_cast<int>(Stage::Count); ++s) sum += clock.Seconds(static_cast<Stage>(s));
+    EXPECT_EQ(sum, clock.Total());
+    EXPECT_GE(clock.Seconds(Stage::StartUp), 0.030);
+    EXPECT_DOUBLE_EQ(clock.CpuSeconds(Stage::Composite), 0.001);
+    EXPECT_NE(TimingLine(1, true, clock, 0).find("the image took"), std::string::npos);
+    EXPECT_EQ(TimingLine(1, true, clock, 0).find("per second"), std::string::npos);
+    EXPECT_NE(TimingLine(2, false, clock, 0).find("frames per second of wall time (2 frames in"), std::string::npos);
+}
+
+// One line per message, named by its call; the library's line ends do not split it.
+TEST(LogFile, OneLinePerMessage) {
+    EXPECT_EQ(FormatLogLine("frame 12", VIDRA_LOG_DEBUG, "NNXRun start.\n"), "frame 12: NNXRun start.");
+    EXPECT_EQ(FormatLogLine("destroy", VIDRA_LOG_DEBUG, "Start DestroyIPU \nEnd DestroyIPU \n"),
+              "destroy: Start DestroyIPU  End DestroyIPU");
+    EXPECT_EQ(FormatLogLine("create", VIDRA_LOG_ERROR, "no model"), "create: error: no model");
+    EXPECT_EQ((std::vector<std::string>{TailLines("a\nb\r\nccc\n", 6), TailLines("a\nb\r\nccc\n", 5)}),
+              (std::vector<std::string>{"b; ccc", "ccc"}));
+}
+
+// Child processes: how they ended, and what they said on standard error.
+TEST(ChildProcess, StatusAndStandardError) {
+    struct Case { const char* script; const char* story; const char* said; } cases[] = {
+        {"exit 0", "exited with status 0", ""},
+        {"echo broken >&2; exit 3", "exited with status 3", "broken"},
+        {"kill -9 $$", "was killed by signal 9", ""},
+    };
+    for (const Case& c : cases) {
+        ChildProcess child;
+        ASSERT_EQ(child.Start({"sh", "-c", c.script}, Stdio::Null, Stdio::Pipe, Stdio::Pipe), SpawnError::None);
+        std::string said, chunk;
+        while (!(chunk = child.ReadError()).empty()) said += chunk;
+        const ProcessStatus s = child.Wait();
+        EXPECT_EQ(Describe(s), c.story);
+        EXPECT_EQ(TailLines(said, 100), c.said);
+        EXPECT_EQ(s.Ok(), std::string(c.script) == "exit 0");
+    }
+    ChildProcess none;
+    EXPECT_EQ(none.Start({"vidra-no-such-program"}, Stdio::Null, Stdio::Null, Stdio::Null), SpawnError::NotFound);
+    // A paced reader gets frames at a constant rate; a plain one passes timestamps through.
+    auto paced = ReaderArgs("in.mp4", {}, 4, 2, 3, "30000/1001");
+    auto rate = std::find(paced.begin(), paced.end(), "-r");
+    ASSERT_NE(rate, paced.end());
+    EXPECT_EQ(rate[1], "30000/1001");
+    auto plain = ReaderArgs("in.mp4", {}, 4, 2, 3, "");
+    EXPECT_NE(std::find(plain.begin(), plain.end(), "passthrough"), plain.end());
 }

@@ -1,6 +1,6 @@
 #include "compositor.h"
 
-#include "vidra.h"
+#include "vidra_core.h"
 
 #include <algorithm>
 

@@ -1,26 +1,9 @@
 #include "file_identity.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vseg {
 namespace {
-
-void SplitPath(const std::string& path, std::string& folder, std::string& name) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        folder = ".";
-        name = path;
-    } else {
-        folder = slash == 0 ? "/" : path.substr(0, slash);
-        name = path.substr(slash + 1);
-    }
-}
 
 std::string Format(const NamePattern& p, long n) {
     char digits[32];
@@ -76,43 +59,36 @@ bool PatternProduces(const NamePattern& p, const std::string& name) {
 std::string IdentifyFile(const std::string& path, bool pattern, FileIdentity& id) {
     id = FileIdentity();
     id.pattern = pattern;
-    std::string folder, name, current = path;
+    std::string folder, name, current = path, error;
     // Follow the last component's links by hand: the target may not exist yet.
     for (int hops = 0;; ++hops) {
         SplitPath(current, folder, name);
         if (name.empty() || name == "." || name == "..") return "'" + path + "' names a folder, not a file";
-        struct stat st;
-        if (pattern || lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string target;
+        if (pattern || !FollowLink(current, target, error)) break;
+        if (!error.empty()) return error;
         if (hops == 40) return "too many symbolic links in '" + path + "'";
-        char target[PATH_MAX];
-        ssize_t n = readlink(current.c_str(), target, sizeof target - 1);
-        if (n < 0) return "cannot read the link '" + current + "': " + std::strerror(errno);
-        target[n] = '\0';
-        current = target[0] == '/' ? std::string(target) : folder + "/" + target;
+        current = target;
     }
-    char* real = realpath(folder.c_str(), nullptr);
-    if (!real) return "the folder of '" + path + "' (" + folder + ") cannot be used: " + std::strerror(errno);
-    id.folder = real;
-    std::free(real);
+    id.folder = CanonicalPath(folder, error);
+    if (id.folder.empty()) return "the folder of '" + path + "' (" + folder + ") cannot be used: " + error;
     id.name = name;
-    struct stat st;
-    if (stat(id.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return "the folder of '" + path + "' (" + folder + ") is not a folder";
-    id.folderDev = st.st_dev;
-    id.folderIno = st.st_ino;
-    if (!pattern && stat(id.Path().c_str(), &st) == 0) {
+    const PathInfo where = Inspect(id.folder);
+    if (where.kind != PathKind::Folder) return "the folder of '" + path + "' (" + folder + ") is not a folder";
+    id.folderKey = where.key;
+    const PathInfo file = pattern ? PathInfo() : Inspect(id.Path());
+    if (file.kind != PathKind::Missing) {
         id.exists = true;
-        id.regular = S_ISREG(st.st_mode);
-        id.directory = S_ISDIR(st.st_mode);
-        id.dev = st.st_dev;
-        id.ino = st.st_ino;
+        id.regular = file.kind == PathKind::File;
+        id.directory = file.kind == PathKind::Folder;
+        id.key = file.key;
     }
     return "";
 }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {
-    if (a.exists && b.exists) return a.dev == b.dev && a.ino == b.ino;
-    if (a.folderDev != b.folderDev || a.folderIno != b.folderIno) return false;
+    if (a.exists && b.exists) return a.key == b.key;
+    if (!(a.folderKey == b.folderKey)) return false;
     if (!a.pattern && !b.pattern) return a.name == b.name;
     NamePattern pa, pb;
     const bool parsedA = a.pattern && ParseNamePattern(a.name, pa);
@@ -139,8 +115,8 @@ std::string CheckRunFiles(std::vector<RunFile>& files) {
             if (f.id.directory) return f.label + " '" + f.path + "' is a folder";
             if (f.id.exists && !f.id.regular && !f.device)
                 return f.label + " '" + f.path + "' is not a regular file";
-            if (access(f.id.folder.c_str(), W_OK) != 0)
-                return f.label + ": cannot write in the folder '" + f.id.folder + "': " + std::strerror(errno);
+            const std::string why = CheckWritableFolder(f.id.folder);
+            if (!why.empty()) return f.label + ": cannot write in the folder '" + f.id.folder + "': " + why;
         }
         for (const RunFile* other : known) {
             if ((f.written || other->written) && SameFile(f.id, other->id))

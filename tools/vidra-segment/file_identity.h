@@ -4,8 +4,9 @@
 // writing.
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vseg {
@@ -13,13 +14,11 @@ namespace vseg {
 struct FileIdentity {
     std::string folder;       // the folder holding the file, links resolved
     std::string name;         // the file's name in it, after following links
-    dev_t folderDev = 0;
-    ino_t folderIno = 0;
-    bool exists = false;      // the file exists: dev and ino are its own
+    FileKey folderKey;
+    bool exists = false;      // the file exists: key is its own
     bool regular = false;     // and is a regular file
     bool directory = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
+    FileKey key;
     bool pattern = false;     // name is an image-sequence pattern (frame%04d.png)
 
     std::string Path() const { return folder + "/" + name; }

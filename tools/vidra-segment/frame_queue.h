@@ -14,7 +14,12 @@
 
 namespace vseg {
 
-using Frame = std::vector<uint8_t>;
+// A frame's bytes, and its place in the source (0, 1, ...: for a paced file,
+// its time slot, so that the consumer sees which slots were dropped).
+struct Frame : std::vector<uint8_t> {
+    using std::vector<uint8_t>::vector;
+    long index = 0;
+};
 
 class FrameQueue {
 public:

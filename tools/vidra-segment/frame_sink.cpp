@@ -4,13 +4,16 @@ namespace vseg {
 
 FrameSink::~FrameSink() {
     if (!queue_) return;
+    // Not finished: the result is thrown away, and the writing thread may be
+    // blocked on a full pipe.
+    writer_.Kill();
     queue_->Abort();
     if (thread_.joinable()) thread_.join();
 }
 
-int FrameSink::Start(const std::vector<std::string>& args, size_t frameBytes, size_t capacity) {
-    int rc = writer_.Open(args, frameBytes);
-    if (rc != 0) return rc;
+SpawnError FrameSink::Start(const std::vector<std::string>& args, size_t frameBytes, size_t capacity) {
+    const SpawnError rc = writer_.Open(args, frameBytes);
+    if (rc != SpawnError::None) return rc;
     queue_ = std::make_unique<FrameQueue>(frameBytes, capacity, false);
     thread_ = std::thread([this] {
         // After a failed write, frames are still taken (and thrown away), so
@@ -20,16 +23,16 @@ int FrameSink::Start(const std::vector<std::string>& args, size_t frameBytes, si
             queue_->Release(f);
         }
     });
-    return 0;
+    return rc;
 }
 
-int FrameSink::Finish() {
-    if (!queue_) return 0;
+bool FrameSink::Finish() {
+    if (!queue_) return false;
     queue_->Finish();
     if (thread_.joinable()) thread_.join();
     queue_.reset();
-    int status = writer_.Close();
-    return failed_ ? -1 : status;
+    const bool ended = writer_.Close().Ok();
+    return ended && !failed_;
 }
 
 }  // namespace vseg

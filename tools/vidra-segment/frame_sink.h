@@ -19,18 +19,17 @@ public:
     ~FrameSink();
 
     // Starts ffmpeg with args and the writing thread; at most `capacity`
-    // frames wait. Returns 0 or an errno value (ENOENT: no ffmpeg).
-    int Start(const std::vector<std::string>& args, size_t frameBytes, size_t capacity);
-    bool IsOpen() const { return queue_ != nullptr; }
+    // frames wait.
+    SpawnError Start(const std::vector<std::string>& args, size_t frameBytes, size_t capacity);
     // A buffer to fill; blocks while the encoder is behind. Null after Finish.
     Frame* Acquire() { return queue_->Acquire(); }
     // Queues a filled buffer for the encoder.
     void Push(Frame* frame) { queue_->Push(frame); }
     // True once ffmpeg stopped taking frames (it says why on stderr).
     bool Failed() const { return failed_; }
-    // Writes what waits, ends the stream and returns ffmpeg's exit status
-    // (-1 when a write failed).
-    int Finish();
+    // Writes what waits, ends the stream and says whether ffmpeg took every
+    // frame and ended well.
+    bool Finish();
 
 private:
     FrameWriter writer_;

@@ -71,6 +71,8 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
 
         if (name == "-h" || name == "--help") {
             opts.help = true;
+        } else if (name == "--version") {
+            opts.version = true;
         } else if (name == "-o" || name == "--output") {
             if (!takeValue(opts.output) || opts.output.empty()) return needsValue();
         } else if (name == "-m" || name == "--mask") {
@@ -144,7 +146,7 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
         } else {
             return "unknown option '" + arg + "'";
         }
-        static const char* const kSwitches[] = {"--remove", "--help", "--progress", "--no-progress",
+        static const char* const kSwitches[] = {"--remove", "--help", "--version", "--progress", "--no-progress",
                                                 "--realtime", "--refine", "--largest-region",
                                                 "--no-mask-blur", "--no-smooth", "--no-audio"};
         bool isSwitch = false;
@@ -154,7 +156,7 @@ std::string ParseOptions(int argc, const char* const* argv, Options& opts) {
         }
     }
 
-    if (opts.help) return "";
+    if (opts.help || opts.version) return "";
     if (opts.input.empty()) return "no input given";
     if (sawBackground + sawColor + sawRemove > 1)
         return "--background, --color and --remove exclude one another";
@@ -183,7 +185,8 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "                         or /dev/videoN, a v4l2loopback virtual camera\n"
 "  -m, --mask FILE        the mask as a gray video or image (.mkv and .png are\n"
 "                         lossless)\n"
-"      --log FILE         write the library's log there (default: discarded)\n"
+"      --log FILE         write the library's log there, one message per line,\n"
+"                         each with the frame it belongs to (default: none)\n"
 "      --no-audio         leave the input's sound out (default: it goes along\n"
 "                         into video outputs, copied when the format takes it)\n"
 "\n"
@@ -200,7 +203,8 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "Segmenter:\n"
 "      --frame-type 1|2   frames handed over as 1 = RGB (3 bytes per pixel,\n"
 "                         default) or 2 = RGBA (4 bytes per pixel)\n"
-"      --models DIR       model folder (default: " + defaultModelDir + ")\n"
+"      --models PATH      model folder, or a .tesk model file (default folder:\n"
+"                         " + defaultModelDir + ")\n"
 "      --params 144x80|640x480\n"
 "                         parameter record: the default 144x80 model, or the\n"
 "                         640x480 one\n"
@@ -216,6 +220,7 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "      --input-opt K=V    ffmpeg input option, repeatable (video_size=640x480,\n"
 "                         framerate=30, ...)\n"
 "      --realtime         read a file at its own frame rate, as a live source\n"
+"                         (its sound is kept, in step with the picture)\n"
 "      --max-frames N     stop after N frames (a live source runs until Ctrl-C)\n"
 "\n"
 "  Live sources (a device, a network stream, --realtime) never wait for us:\n"
@@ -227,9 +232,10 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "                         force the progress bar on or off (default: shown\n"
 "                         when standard error is a terminal)\n"
 "  -h, --help             show this text\n"
+"      --version          show the tool's and the library's versions\n"
 "\n"
-"Standard output is left to the library's log and is kept empty; progress,\n"
-"messages and the closing summary go to standard error.\n"
+"Standard output stays empty; progress, messages and the closing summary go to\n"
+"standard error.\n"
 "\n"
 "Outputs are written under temporary names (starting with '.') in their folders\n"
 "and renamed when complete; a failed run leaves nothing under their names.\n"
@@ -238,8 +244,10 @@ std::string UsageText(const std::string& program, const std::string& defaultMode
 "that is the input or another output, or whose folder is missing), 3 input\n"
 "missing or unreadable, 4 ffmpeg/ffprobe not found, 5 segmenter creation failed,\n"
 "6 interrupted (the outputs hold the frames done), 7 the input ended before its\n"
-"announced length (the outputs hold the frames it had). A missing camera\n"
-"device, or one that takes no frames, is status 3.\n"
+"announced length (the outputs hold the frames it had), 8 the input's reader\n"
+"failed part-way (the message says how; the outputs hold the frames read). A\n"
+"missing camera device, or one that takes no frames, is status 3. An output\n"
+"that would hold no frame never replaces an earlier file.\n"
 "\n"
 "Example, webcam with a blurred background into a virtual camera for video\n"
 "calls (sudo modprobe v4l2loopback video_nr=10 exclusive_caps=1 first):\n"

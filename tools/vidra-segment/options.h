@@ -17,6 +17,7 @@ enum ExitCode {
     kExitCreate = 5,    // the segmenter could not be created
     kExitInterrupted = 6,  // stopped by a signal before the end of the input
     kExitShortInput = 7,   // the input ended before its announced length
+    kExitSourceFailed = 8, // the input's reader failed part-way (killed, or exited with an error)
 };
 
 enum class BackgroundMode { Blur, Image, Color, Remove };
@@ -36,7 +37,7 @@ struct Options {
     uint8_t color[3] = {0, 0, 0};
     int blurRadius = 0;                  // 0 = chosen from the frame size
     int frameType = 1;                   // 1 = rgb24, 2 = rgba
-    std::string modelDir;
+    std::string modelDir;                // a model folder or a .tesk file
     ModelParams params = ModelParams::k144x80;
     int threads = -1;                    // < 0 = the record's own run type
     bool largestRegion = false;          // switches of the parameter record
@@ -47,6 +48,7 @@ struct Options {
     long maxFrames = 0;                  // 0 = until the input ends
     ProgressMode progress = ProgressMode::Auto;
     bool help = false;
+    bool version = false;
 };
 
 // Parses argv into opts (which holds the defaults on entry). Returns "" on

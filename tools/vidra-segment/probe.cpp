@@ -1,8 +1,7 @@
 #include "probe.h"
 
-#include "subprocess.h"
+#include "platform/process.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -27,12 +26,13 @@ long ParseCount(const std::string& text) {
     return (*end == '\0' && v >= 0) ? v : -1;
 }
 
-int RunProbe(const std::vector<std::string>& argv, std::string& out) {
-    Child child;
-    int rc = Spawn(argv, Stdio::Null, Stdio::Pipe, child);
-    if (rc != 0) return rc;
-    out = ReadAll(child.stdoutFd);
-    return Finish(child) == 0 ? 0 : -1;
+ProbeResult RunProbe(const std::vector<std::string>& argv, std::string& out) {
+    ChildProcess child;
+    const SpawnError rc = child.Start(argv, Stdio::Null, Stdio::Pipe, Stdio::Inherit);
+    if (rc == SpawnError::NotFound) return ProbeResult::NoProgram;
+    if (rc != SpawnError::None) return ProbeResult::Failed;
+    out = child.ReadAll();
+    return child.Wait().Ok() ? ProbeResult::Ok : ProbeResult::Failed;
 }
 
 // "key=value" lines; the first occurrence of a key wins.
@@ -79,8 +79,8 @@ bool ParseProbeOutput(const std::string& text, InputInfo& info) {
     return true;
 }
 
-int ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
-               bool countFrames, InputInfo& info, std::string& error) {
+ProbeResult ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
+                       bool countFrames, InputInfo& info, std::string& error) {
     std::vector<std::string> argv = {"ffprobe", "-v", "error"};
     argv.insert(argv.end(), inputArgs.begin(), inputArgs.end());
     std::vector<std::string> entries = {
@@ -92,11 +92,11 @@ int ProbeInput(const std::string& input, const std::vector<std::string>& inputAr
     argv.push_back(input);
 
     std::string out;
-    int rc = RunProbe(argv, out);
-    if (rc == ENOENT) return ENOENT;
-    if (rc != 0 || !ParseProbeOutput(out, info)) {
+    const ProbeResult rc = RunProbe(argv, out);
+    if (rc == ProbeResult::NoProgram) return rc;
+    if (rc != ProbeResult::Ok || !ParseProbeOutput(out, info)) {
         error = "ffprobe found no readable video stream in '" + input + "'";
-        return -1;
+        return ProbeResult::Failed;
     }
     if (countFrames && info.frameCount < 0 && !info.still) {
         // The container does not say: count the packets (demuxing only).
@@ -106,9 +106,9 @@ int ProbeInput(const std::string& input, const std::vector<std::string>& inputAr
                                          "stream=nb_read_packets", "-of", "default=noprint_wrappers=1",
                                          input};
         count.insert(count.end(), rest.begin(), rest.end());
-        if (RunProbe(count, out) == 0) info.frameCount = ParseCount(ParseKeyValues(out)["nb_read_packets"]);
+        if (RunProbe(count, out) == ProbeResult::Ok) info.frameCount = ParseCount(ParseKeyValues(out)["nb_read_packets"]);
     }
-    return 0;
+    return ProbeResult::Ok;
 }
 
 std::string ProbeAudioCodec(const std::string& input, const std::vector<std::string>& inputArgs) {
@@ -118,7 +118,7 @@ std::string ProbeAudioCodec(const std::string& input, const std::vector<std::str
                                      "-of", "default=noprint_wrappers=1", input};
     argv.insert(argv.end(), rest.begin(), rest.end());
     std::string out;
-    if (RunProbe(argv, out) != 0) return "";
+    if (RunProbe(argv, out) != ProbeResult::Ok) return "";
     return ParseKeyValues(out)["codec_name"];
 }
 

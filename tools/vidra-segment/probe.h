@@ -15,11 +15,13 @@ struct InputInfo {
     bool still = false;         // a single image
 };
 
+enum class ProbeResult { Ok, NoProgram, Failed };
+
 // Runs ffprobe on input with the given input arguments. countFrames asks for
 // the number of frames when the container does not state it (one demuxing
-// pass). Returns 0, ENOENT when ffprobe is missing, or -1 with error set.
-int ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
-               bool countFrames, InputInfo& info, std::string& error);
+// pass). Failed sets error.
+ProbeResult ProbeInput(const std::string& input, const std::vector<std::string>& inputArgs,
+                       bool countFrames, InputInfo& info, std::string& error);
 
 // The codec of the input's first audio stream ("aac", "ac3", ...), or ""
 // when it has none.

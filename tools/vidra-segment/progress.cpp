@@ -20,24 +20,64 @@ double FrameTimes::Percentile(double p) const {
     return sorted[rank - 1];
 }
 
-std::string SummaryLine(long frames, long skipped, long unknown, const FrameTimes& times) {
-    char text[256];
-    std::snprintf(text, sizeof text, "frames %ld, skipped %ld by the keyframe test, ms per frame: mean %.2f, p95 %.2f",
-                  frames, skipped, times.Mean(), times.Percentile(0.95));
-    std::string line = text;
-    if (unknown > 0) line += " (" + std::to_string(unknown) + " frames logged no keyframe decision)";
-    return line;
+std::string SummaryLine(long frames, long skipped, const LibraryTimes& t) {
+    const double n = frames > 0 ? static_cast<double>(frames) : 1.0;
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "frames %ld, skipped %ld by the keyframe test, ms per frame: mean %.2f, p95 %.2f; "
+                  "in the library: input %.2f, network %.2f, mask %.2f",
+                  frames, skipped, t.total.Mean(), t.total.Percentile(0.95), t.input / n, t.network / n, t.mask / n);
+    return text;
 }
 
-std::string TimingLine(long frames, double wallSeconds, const StageTimes& t, long dropped) {
+StageClock::StageClock(Clock::time_point start, double (*cpuSeconds)())
+    : last_(start), cpuSeconds_(cpuSeconds), lastCpu_(cpuSeconds ? cpuSeconds() : 0) {}
+
+void StageClock::Lap(Stage stage) {
+    const Clock::time_point now = Clock::now();
+    seconds_[static_cast<int>(stage)] += std::chrono::duration<double>(now - last_).count();
+    last_ = now;
+    if (!cpuSeconds_) return;
+    const double cpu = cpuSeconds_();
+    cpu_[static_cast<int>(stage)] += cpu - lastCpu_;
+    lastCpu_ = cpu;
+}
+
+double StageClock::Total() const {
+    double total = 0;
+    for (double s : seconds_) total += s;
+    return total;
+}
+
+std::string TimingLine(long frames, bool still, const StageClock& c, long dropped) {
+    const double frameSeconds = c.Seconds(Stage::WaitInput) + c.Seconds(Stage::Segment) +
+                                c.Seconds(Stage::Composite) + c.Seconds(Stage::Write);
     const double n = frames > 0 ? static_cast<double>(frames) : 1.0;
-    char text[400];
+    char stages[300];
+    std::snprintf(stages, sizeof stages,
+                  "waiting for decoded frames %.2f, segmentation %.2f, compositing %.2f (processor %.2f), "
+                  "writing %.2f",
+                  1000 * c.Seconds(Stage::WaitInput) / n, 1000 * c.Seconds(Stage::Segment) / n,
+                  1000 * c.Seconds(Stage::Composite) / n,
+                  1000 * c.CpuSeconds(Stage::Composite) / n, 1000 * c.Seconds(Stage::Write) / n);
+    char text[600];
+    if (still && frames == 1)
+        std::snprintf(text, sizeof text, "the image took %.2f s; ms: %s", frameSeconds, stages);
+    else
+        std::snprintf(text, sizeof text,
+                      "%.1f frames per second of wall time (%ld frames in %.2f s); ms per frame: %s; "
+                      "%ld input frames dropped",
+                      frameSeconds > 0 ? frames / frameSeconds : 0.0, frames, frameSeconds, stages, dropped);
+    return text;
+}
+
+std::string WholeRunLine(const StageClock& c) {
+    const double frameSeconds = c.Total() - c.Seconds(Stage::StartUp) - c.Seconds(Stage::Finish);
+    char text[300];
     std::snprintf(text, sizeof text,
-                  "%.1f frames per second of wall time (%ld frames in %.2f s); ms per frame: waiting for decoded "
-                  "frames %.2f, segmentation %.2f, compositing %.2f, waiting for the encoder %.2f; "
-                  "%ld input frames dropped",
-                  wallSeconds > 0 ? frames / wallSeconds : 0.0, frames, wallSeconds, 1000 * t.waitDecode / n,
-                  1000 * t.segment / n, 1000 * t.composite / n, 1000 * t.waitEncode / n, dropped);
+                  "the whole run took %.2f s: start-up %.2f s (probing, the model, starting ffmpeg), "
+                  "frames %.2f s, finishing %.2f s (flushing the encoders, putting the outputs in place)",
+                  c.Total(), c.Seconds(Stage::StartUp), frameSeconds, c.Seconds(Stage::Finish));
     return text;
 }
 

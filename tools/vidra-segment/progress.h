@@ -8,7 +8,7 @@
 
 namespace vseg {
 
-// Milliseconds spent in each VidraFrameProcess call.
+// Milliseconds per frame of one quantity.
 class FrameTimes {
 public:
     void Add(double ms) { ms_.push_back(ms); }
@@ -21,21 +21,49 @@ private:
     std::vector<double> ms_;
 };
 
-// "frames 120, skipped 95 by the keyframe test, ms per frame: mean 4.21, p95 6.80"
-std::string SummaryLine(long frames, long skipped, long unknown, const FrameTimes& times);
+// What the library reported per frame (VidraFrameInfo).
+struct LibraryTimes {
+    FrameTimes total;                  // whole calls
+    double input = 0, network = 0, mask = 0;  // sums in ms
+    long networkRuns = 0;
+};
 
-// Where the wall time of the processing thread went, in seconds.
-struct StageTimes {
-    double waitDecode = 0;   // waiting for decoded frames
-    double segment = 0;      // VidraFrameProcess, and the refinement
-    double composite = 0;
-    double waitEncode = 0;   // waiting for the encoders to take frames, and to finish
+// "frames 120, skipped 95 by the keyframe test, ms per frame: mean 4.21, p95
+// 6.80; in the library: input 0.30, network 2.10 (per frame), mask 0.52"
+std::string SummaryLine(long frames, long skipped, const LibraryTimes& times);
+
+// Where the run's wall time went. Every moment of the run belongs to exactly
+// one stage: a lap gives the time since the previous lap to its stage, so the
+// stages add up to the whole run.
+enum class Stage { StartUp, WaitInput, Segment, Composite, Write, Finish, Count };
+
+// Each stage also gets the processor time the lapping thread used in it.
+class StageClock {
+public:
+    using Clock = std::chrono::steady_clock;
+    StageClock(Clock::time_point start, double (*cpuSeconds)() = nullptr);
+    void Lap(Stage stage);
+    double Seconds(Stage stage) const { return seconds_[static_cast<int>(stage)]; }
+    double CpuSeconds(Stage stage) const { return cpu_[static_cast<int>(stage)]; }
+    double Total() const;
+
+private:
+    Clock::time_point last_;
+    double (*cpuSeconds_)();
+    double lastCpu_ = 0;
+    double seconds_[static_cast<int>(Stage::Count)] = {};
+    double cpu_[static_cast<int>(Stage::Count)] = {};
 };
 
 // "61.2 frames per second of wall time (300 frames in 4.90 s); ms per frame:
-// waiting for decoded frames 1.20, segmentation 3.10, compositing 1.40,
-// waiting for the encoder 10.60; 0 input frames dropped"
-std::string TimingLine(long frames, double wallSeconds, const StageTimes& t, long dropped);
+// waiting for decoded frames 1.20, segmentation 3.10, compositing 1.40
+// (processor 1.10), writing 10.60; 0 input frames dropped" (segmentation's
+// processor time would leave out the engine's own threads).
+// (an image: "the image took ...").
+std::string TimingLine(long frames, bool still, const StageClock& clock, long dropped);
+
+// "the whole run took 6.25 s: start-up 1.20 s (...), frames 4.90 s, finishing 0.15 s (...)"
+std::string WholeRunLine(const StageClock& clock);
 
 class ProgressBar {
 public:

@@ -8,7 +8,6 @@
 #include "file_identity.h"
 
 #include <string>
-#include <vector>
 
 namespace vseg {
 
@@ -35,8 +34,5 @@ private:
     std::string writePath_;
     bool pattern_ = false;
 };
-
-// Names of the files in folder, in no particular order ("." and ".." left out).
-std::vector<std::string> ListFolder(const std::string& folder);
 
 }  // namespace vseg

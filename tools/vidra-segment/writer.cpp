@@ -151,19 +151,9 @@ std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice
     return argv;
 }
 
-FrameWriter::~FrameWriter() {
-    if (child_.pid > 0) Terminate(child_);
-}
-
-int FrameWriter::Open(const std::vector<std::string>& args, size_t frameBytes) {
+SpawnError FrameWriter::Open(const std::vector<std::string>& args, size_t frameBytes) {
     frameBytes_ = frameBytes;
-    return Spawn(args, Stdio::Pipe, Stdio::Null, child_);
+    return child_.Start(args, Stdio::Pipe, Stdio::Null, Stdio::Inherit);
 }
-
-bool FrameWriter::Write(const uint8_t* frame) {
-    return child_.stdinFd >= 0 && WriteFully(child_.stdinFd, frame, frameBytes_);
-}
-
-int FrameWriter::Close() { return Finish(child_); }
 
 }  // namespace vseg

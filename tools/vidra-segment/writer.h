@@ -2,7 +2,7 @@
 // chosen from the file name's extension.
 #pragma once
 
-#include "subprocess.h"
+#include "platform/process.h"
 
 #include <cstdint>
 #include <string>
@@ -51,17 +51,16 @@ std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice
 
 class FrameWriter {
 public:
-    ~FrameWriter();
-    // Returns 0, or an errno value from starting ffmpeg (ENOENT: not found).
-    int Open(const std::vector<std::string>& args, size_t frameBytes);
+    SpawnError Open(const std::vector<std::string>& args, size_t frameBytes);
     // False when ffmpeg stopped taking frames (it reports why on stderr).
-    bool Write(const uint8_t* frame);
-    // Ends the stream and waits; returns ffmpeg's exit status.
-    int Close();
-    bool IsOpen() const { return child_.pid > 0; }
+    bool Write(const uint8_t* frame) { return child_.Write(frame, frameBytes_); }
+    // Ends the stream and waits for ffmpeg.
+    ProcessStatus Close() { return child_.Wait(); }
+    // Stops ffmpeg at once (a Write blocked on another thread returns).
+    void Kill() { child_.Kill(); }
 
 private:
-    Child child_;
+    ChildProcess child_;  // killed if still running when destroyed
     size_t frameBytes_ = 0;
 };
 

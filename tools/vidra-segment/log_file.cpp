@@ -1,0 +1,37 @@
+#include "log_file.h"
+
+#include "vidra_core.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vseg {
+
+LogFile::~LogFile() {
+    if (file_) std::fclose(file_);
+}
+
+std::string LogFile::Open(const std::string& path) {
+    file_ = std::fopen(path.c_str(), "w");
+    if (!file_) return "cannot write the log file '" + path + "': " + std::strerror(errno);
+    return "";
+}
+
+std::string FormatLogLine(const std::string& call, int32_t level, const char* message) {
+    std::string line = call + ": ";
+    // The trace is the bulk: only the other levels are named.
+    if (level == VIDRA_LOG_INFO) line += "info: ";
+    if (level == VIDRA_LOG_WARNING) line += "warning: ";
+    if (level >= VIDRA_LOG_ERROR) line += "error: ";
+    for (const char* c = message ? message : ""; *c; ++c) line += (*c == '\n' || *c == '\r') ? ' ' : *c;
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+void LogFile::Write(int32_t level, const char* message) {
+    if (!file_) return;
+    const std::string line = FormatLogLine(call_, level, message);
+    std::fprintf(file_, "%s\n", line.c_str());
+}
+
+}  // namespace vseg
