@@ -170,7 +170,7 @@ typedef enum VidraBackgroundKind {
     VIDRA_BACKGROUND_BLUR = 1,        /* the frame's own background, blurred */
     VIDRA_BACKGROUND_COLOR = 2,       /* one colour */
     VIDRA_BACKGROUND_IMAGE = 3,       /* a host image of the frame's size */
-    VIDRA_BACKGROUND_TRANSPARENT = 4  /* frame colours, mask as alpha (4-byte output) */
+    VIDRA_BACKGROUND_TRANSPARENT = 4  /* frame colours, mask as alpha (RGBA32/BGRA32 output) */
 } VidraBackgroundKind;
 
 /* What to put behind the person. Zero-fill it, then set structSize to
@@ -181,13 +181,18 @@ typedef struct VidraCompositeOptions {
     int32_t background;      /* a VidraBackgroundKind */
     int32_t blurStrength;    /* BLUR: 1..500, about the standard deviation in frame pixels */
     uint8_t color[4];        /* COLOR: red, green, blue; the fourth byte is ignored */
-    const VidraImage* image; /* IMAGE: width and height of the frame, a packed format */
+    const VidraImage* image; /* IMAGE: width and height of the frame (formats: see VidraComposite) */
 } VidraCompositeOptions;
 
 /* Bytes of scratch memory VidraComposite needs for frames of width x height
- * with these options (the same answer for any pixel formats). Writes *bytes
- * and returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
- * BAD_DIMENSIONS, BAD_OPTION (see VidraComposite) with *bytes untouched. */
+ * with these options (the same answer for any pixel formats), computed
+ * without overflow for any positive sides. Writes *bytes and returns
+ * VIDRA_STATUS_OK, or with *bytes untouched: NULL_ARGUMENT, BAD_STRUCT_SIZE,
+ * BAD_OPTION (see VidraComposite), BAD_DIMENSIONS (a side not positive, or
+ * a scratch larger than any allocation can be, PTRDIFF_MAX bytes; the
+ * calls refuse such frames with the same status). A representable answer
+ * may still be more than the system can allocate: VidraComposite with a
+ * null scratch then returns NO_MEMORY. */
 VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
                                             const VidraCompositeOptions* options,
                                             size_t* bytes);
@@ -198,17 +203,39 @@ VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
  * background exactly. TRANSPARENT copies the frame's colours and writes the
  * mask as (straight) alpha. A 4-byte output of the other kinds gets alpha 255.
  *
+ * NV12 and I420 frames are composited plane by plane at each plane's own
+ * resolution, by the formula above on Y, U and V: the luma plane with the
+ * mask, the chroma planes with the mask at chroma resolution, the rounded
+ * mean of each 2 x 2 block, (m00 + m01 + m10 + m11 + 2) >> 2, the last row
+ * and column repeated when a side is odd. Colours given in RGB (COLOR, a
+ * packed IMAGE) are converted to BT.601 limited range:
+ *   Y = ((66 R + 129 G + 25 B + 128) >> 8) + 16
+ *   U = ((-38 R - 74 G + 112 B + 128) >> 8) + 128
+ *   V = ((112 R - 94 G - 18 B + 128) >> 8) + 128
+ * a packed image's chroma from the rounded mean R, G, B of each 2 x 2 block
+ * ((sum + 2) >> 2, edges repeated). The blur weights each chroma sample by
+ * the summed weights of its four luma pixels. TRANSPARENT converts the
+ * frame to RGB as the segmenter's input stage does (each pixel with the
+ * chroma of its block, BT.601 limited range).
+ *
  * BLUR blurs the background without the person: the frame is averaged with
  * weights 256 - m, so person pixels (weight 1) hardly enter the background
  * beside them, while a neighbourhood of only person (all weights 1) gets the
  * plain blur. The blur runs at a resolution reduced with the strength and is
  * upsampled bilinearly, so its cost barely depends on the strength.
  *
- * frame, options->image and output take any packed format (channels are
- * reordered as needed); TRANSPARENT needs RGBA32 or BGRA32 output. mask and
- * output have the frame's width and height. output may be frame itself (same
- * planes[0], stride and bytes per pixel); no other overlap of output with
- * frame, mask or image is allowed.
+ * Formats: a packed frame takes a packed output and a packed image, any
+ * channel orders (reordered as needed). An NV12 or I420 frame takes an
+ * output of its own format and an image of any format. TRANSPARENT needs an
+ * RGBA32 or BGRA32 output, from any frame. mask, output and image have the
+ * frame's width and height.
+ *
+ * Overlap is judged by the bytes each plane's rows actually touch, so
+ * buffers side by side or with interleaved rows are accepted however close
+ * their rows lie. output may be frame itself (every plane at the same
+ * pointer with the same stride and row bytes); no other byte of output may
+ * be one of frame, mask or image, and no two planes of output may share a
+ * byte.
  *
  * scratch: null (the call allocates and frees its own), or at least
  * VidraCompositeScratchSize bytes, any alignment, owned by the caller and
@@ -217,9 +244,10 @@ VIDRA_API int32_t VidraCompositeScratchSize(int32_t width, int32_t height,
  *
  * Returns VIDRA_STATUS_OK, or: NULL_ARGUMENT (frame, mask, options, output,
  * a plane or mask data, or IMAGE's image is null), BAD_STRUCT_SIZE,
- * BAD_DIMENSIONS, UNSUPPORTED_FORMAT (NV12/I420 or unknown anywhere; a
- * TRANSPARENT output of 3 bytes), BAD_STRIDE, BAD_OPTION (unknown kind,
- * blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY
+ * BAD_DIMENSIONS (also a frame whose scratch no allocation can hold, see
+ * VidraCompositeScratchSize), UNSUPPORTED_FORMAT (an unknown format, or a
+ * combination the rules above exclude), BAD_STRIDE, BAD_OPTION (unknown
+ * kind, blurStrength outside 1..500), OVERLAP, SCRATCH_TOO_SMALL, NO_MEMORY
  * (scratch was null and allocating it failed). */
 VIDRA_API int32_t VidraComposite(const VidraImage* frame, const VidraMask* mask,
                                  const VidraCompositeOptions* options, VidraImage* output,
@@ -236,8 +264,10 @@ typedef struct VidraRefineOptions {
 } VidraRefineOptions;
 
 /* Bytes of scratch memory VidraRefineMask needs for width x height with
- * these options (null = defaults). Writes *bytes; returns VIDRA_STATUS_OK,
- * NULL_ARGUMENT (bytes), BAD_STRUCT_SIZE, BAD_DIMENSIONS or BAD_OPTION. */
+ * these options (null = defaults), without overflow for any positive sides.
+ * Writes *bytes; returns VIDRA_STATUS_OK, NULL_ARGUMENT (bytes),
+ * BAD_STRUCT_SIZE, BAD_OPTION or BAD_DIMENSIONS (a side not positive, or a
+ * scratch beyond PTRDIFF_MAX bytes, as for VidraCompositeScratchSize). */
 VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
                                          const VidraRefineOptions* options, size_t* bytes);
 
@@ -245,8 +275,9 @@ VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
  * the frame's luminance as guide, computed at reduced resolution with its
  * coefficients upsampled bilinearly. Opt-in: nothing else in the library
  * refines masks. frame is any packed format; mask and output have its size;
- * output may be mask itself (same data and stride), no other overlap with
- * mask or frame. options may be null (defaults). scratch as for
+ * output may be mask itself (same data and stride); no other byte of output
+ * may be one of mask or frame (judged by the bytes rows touch, as for
+ * VidraComposite: a mask and its refined copy side by side are accepted). options may be null (defaults). scratch as for
  * VidraComposite. Returns VIDRA_STATUS_OK, or NULL_ARGUMENT, BAD_STRUCT_SIZE,
  * BAD_DIMENSIONS, UNSUPPORTED_FORMAT, BAD_STRIDE, BAD_OPTION, OVERLAP,
  * SCRATCH_TOO_SMALL, NO_MEMORY (meanings as for VidraComposite). */
