@@ -1,21 +1,24 @@
-// The image routines at the sizes one frame uses: each routine as the library
-// calls it (AVX2 kernels where the processor has them), its baseline SSE2
-// kernels and its scalar kernels.
+// The image routines at the sizes one frame uses, at every kernel tier this
+// processor has (scalar reference, SSE2, AVX2, AVX-512), each through its
+// kernel table as the library calls it.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "postprocess/blur_mask.h"
+#include "common/cpu_features.h"
 #include "postprocess/connection_filter.h"
-#include "postprocess/logistic.h"
+#include "postprocess/mask_kernels.h"
 #include "resampling/resize_kernels.h"
-#include "resampling/rgb_process.h"
+#include "resampling/yuv_kernels.h"
 
 namespace {
 
-namespace k = rgbproc::kernels;
+namespace r = vidra::resampling;
+namespace p = vidra::postprocess;
+using vidra::CpuTier;
 
 std::vector<uint8_t> Bytes(std::size_t n) {
     std::mt19937 rng(1);
@@ -37,121 +40,102 @@ std::vector<float> Probabilities(int w, int h) {
     return v;
 }
 
-struct Tables {
-    explicit Tables(const ResizeGeometry& g)
-        : indices(2 * (g.dstWidth + g.dstHeight)), weights(indices.size()) {
-        view = {indices.data(), weights.data(), g.dstWidth, g.dstHeight};
-    }
-    std::vector<int32_t> indices;
-    std::vector<float> weights;
-    rgbproc::ResizeTables view;
-};
+r::ResizeKernels ResizeTable(CpuTier tier) {
+    r::ResizeKernels k{};
+    r::FillResizeKernels(k, tier);
+    return k;
+}
+
+p::MaskKernels MaskTable(CpuTier tier) {
+    p::MaskKernels k{};
+    p::FillMaskKernels(k, tier);
+    return k;
+}
 
 const ResizeGeometry kFrameToNet{1280, 720, 288, 160};
 
-void BM_BuildTables_Vector(benchmark::State& s) {
-    rgbproc::RGBPROCESS p;
-    Tables t(kFrameToNet);
+void BM_BuildTables(benchmark::State& s, CpuTier tier) {
+    const auto k = ResizeTable(tier);
+    std::vector<int32_t> indices(2 * (288 + 160));
+    std::vector<float> weights(indices.size());
     for (auto _ : s) {
-        p.BuildResizeTables(t.view.indices, t.view.weights, &kFrameToNet, 3);
-        benchmark::DoNotOptimize(t.indices.data());
-    }
-}
-void BM_BuildTables_Scalar(benchmark::State& s) {
-    Tables t(kFrameToNet);
-    for (auto _ : s) {
-        k::BuildResizeTablesScalar(t.view.indices, t.view.weights, &kFrameToNet, 3);
-        benchmark::DoNotOptimize(t.indices.data());
+        k.buildAxis(1280, 288, 3, indices.data(), indices.data() + 288, weights.data(), weights.data() + 288);
+        k.buildAxis(720, 160, 3, indices.data() + 576, indices.data() + 736, weights.data() + 576,
+                    weights.data() + 736);
+        benchmark::DoNotOptimize(indices.data());
     }
 }
 
-enum class MaskPath { kRoutine, kSse, kScalar };
-
-void BM_Mask(benchmark::State& s, MaskPath path) {
+// The final mask resize (tables built per call, as the routine does).
+void BM_Mask(benchmark::State& s, CpuTier tier) {
+    const auto k = ResizeTable(tier);
     const ResizeGeometry g{288, 160, static_cast<int>(s.range(0)), static_cast<int>(s.range(1))};
     const auto src = Bytes(288 * 160);
     std::vector<uint8_t> dst(static_cast<std::size_t>(g.dstWidth) * g.dstHeight);
-    rgbproc::RGBPROCESS p;
     for (auto _ : s) {
-        if (path == MaskPath::kRoutine) {
-            p.ResizeUcharMask(src.data(), dst.data(), &g);
-        } else {
-            Tables t(g);  // the routine builds its tables on every call too
-            k::BuildResizeTablesScalar(t.view.indices, t.view.weights, &g, 1);
-            if (path == MaskPath::kSse) k::ResizeMaskSse(t.view, src.data(), dst.data(), g.srcWidth);
-            else k::ResizeMaskScalar(t.view, src.data(), dst.data(), g.srcWidth);
-        }
+        r::ResizeMaskPlane(k, src.data(), dst.data(), g);
         benchmark::DoNotOptimize(dst.data());
     }
 }
 
-// One channel of a 1280 x 720 three-byte frame to 288 x 160.
-void BM_Channel_Vector(benchmark::State& s) {
-    const auto src = Bytes(1280 * 720 * 3);
-    std::vector<uint8_t> dst(288 * 160 * 3);
-    rgbproc::RGBPROCESS p;
-    for (auto _ : s) {
-        p.ResizeUcharChannel(src.data(), dst.data(), &kFrameToNet, 3);
-        benchmark::DoNotOptimize(dst.data());
-    }
-}
-void BM_Channel_Scalar(benchmark::State& s) {
+// The three channels of a 1280 x 720 RGB frame to 288 x 160.
+void BM_InputResize(benchmark::State& s, CpuTier tier) {
+    const auto k = ResizeTable(tier);
     const auto src = Bytes(1280 * 720 * 3);
     std::vector<uint8_t> dst(288 * 160 * 3);
     for (auto _ : s) {
-        Tables t(kFrameToNet);
-        k::BuildResizeTablesScalar(t.view.indices, t.view.weights, &kFrameToNet, 3);
-        for (int y = 0; y < 160; ++y) {
-            k::ChannelRowScalar(src.data() + t.view.y0()[y] * 1280, src.data() + t.view.y1()[y] * 1280,
-                                t.view, y, 3, 0, 288, dst.data() + y * 288 * 3);
-        }
+        for (int c = 0; c < 3; ++c) r::ResizeChannelPlane(k, src.data() + c, dst.data() + c, kFrameToNet, 3);
         benchmark::DoNotOptimize(dst.data());
     }
 }
 
-void BM_ResizeFloat_Vector(benchmark::State& s) {
+// The network output plane (144 x 80) to the mask size.
+void BM_ResizeFloat(benchmark::State& s, CpuTier tier) {
+    const auto k = ResizeTable(tier);
     const auto src = Probabilities(144, 80);
     std::vector<float> dst(288 * 160);
-    const ResizeGeometry g{144, 80, 288, 160};
-    rgbproc::RGBPROCESS p;
     for (auto _ : s) {
-        p.ResizeFloat(src.data(), dst.data(), &g);
-        benchmark::DoNotOptimize(dst.data());
-    }
-}
-void BM_ResizeFloat_Rows(benchmark::State& s, bool sse) {
-    const auto src = Probabilities(144, 80);
-    std::vector<float> dst(288 * 160);
-    const auto cols = k::MakeFloatAxis(144, 288);
-    const auto rows = k::MakeFloatAxis(80, 160);
-    for (auto _ : s) {
-        for (int y = 0; y < 160; ++y) {
-            const auto row = k::MakeFloatRow(src.data(), 144, rows, y);
-            if (sse) k::FloatRowSse(row, cols, 288, dst.data() + y * 288);
-            else k::FloatRowScalar(row, cols, 0, 288, dst.data() + y * 288);
-        }
+        r::ResizeFloatPlane(k, src.data(), dst.data(), {144, 80, 288, 160});
         benchmark::DoNotOptimize(dst.data());
     }
 }
 
-// The forms of a routine share one body; the routine is the argument.
-void BM_Logistic(benchmark::State& s, void (*logistic)(float*, std::size_t)) {
+// The samples of the input resize from a 1280-wide NV12 row, 320 rows a frame.
+void BM_YuvRows(benchmark::State& s, CpuTier tier) {
+    r::YuvKernels k{};
+    r::FillYuvKernels(k, tier);
+    const auto luma = Bytes(1280), chroma = Bytes(1280);
+    std::vector<int32_t> i0(288), i1(288), cols;
+    std::vector<float> w0(288), w1(288);
+    r::BuildAxisScalar(1280, 288, 1, i0.data(), i1.data(), w0.data(), w1.data());
+    for (int x = 0; x < 288; ++x) cols.push_back(i0[x]), cols.push_back(i1[x]);
+    std::vector<uint8_t> rgb(cols.size() * 3);
+    const r::YuvRow row{luma.data(), chroma.data(), chroma.data() + 1, 2};
+    for (auto _ : s) {
+        for (int y = 0; y < 320; ++y) k.gatherRow(row, cols.data(), static_cast<int32_t>(cols.size()), rgb.data());
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+
+void BM_Logistic(benchmark::State& s, CpuTier tier) {
+    const auto k = MaskTable(tier);
     const auto logits = Probabilities(288, 160);
     std::vector<float> v(logits.size());
     for (auto _ : s) {
         s.PauseTiming();
         v = logits;
         s.ResumeTiming();
-        logistic(v.data(), v.size());
+        k.logistic(v.data(), v.size());
         benchmark::DoNotOptimize(v.data());
     }
 }
 
-void BM_Blur(benchmark::State& s, void (*blur)(const float*, float*, int32_t, int32_t)) {
+void BM_Blur(benchmark::State& s, CpuTier tier) {
+    const auto k = MaskTable(tier);
     const auto src = Probabilities(288, 160);
     std::vector<float> dst(src.size());
     for (auto _ : s) {
-        blur(src.data(), dst.data(), 288, 160);
+        k.blurInterior(src.data(), dst.data(), 288, 160);
         benchmark::DoNotOptimize(dst.data());
     }
 }
@@ -170,22 +154,24 @@ void BM_KeepLargestComponent(benchmark::State& s) {
 
 }  // namespace
 
-BENCHMARK(BM_BuildTables_Vector);
-BENCHMARK(BM_BuildTables_Scalar);
-BENCHMARK_CAPTURE(BM_Mask, routine, MaskPath::kRoutine)->Args({640, 480})->Args({1280, 720});
-BENCHMARK_CAPTURE(BM_Mask, sse, MaskPath::kSse)->Args({640, 480})->Args({1280, 720});
-BENCHMARK_CAPTURE(BM_Mask, scalar, MaskPath::kScalar)->Args({640, 480})->Args({1280, 720});
-BENCHMARK(BM_Channel_Vector);
-BENCHMARK(BM_Channel_Scalar);
-BENCHMARK(BM_ResizeFloat_Vector);
-BENCHMARK_CAPTURE(BM_ResizeFloat_Rows, sse, true);
-BENCHMARK_CAPTURE(BM_ResizeFloat_Rows, scalar, false);
-BENCHMARK_CAPTURE(BM_Logistic, routine, LogisticInPlace);
-BENCHMARK_CAPTURE(BM_Logistic, sse, LogisticInPlaceSse);
-BENCHMARK_CAPTURE(BM_Logistic, scalar, LogisticInPlaceScalar);
-BENCHMARK_CAPTURE(BM_Blur, routine, BlurMask);
-BENCHMARK_CAPTURE(BM_Blur, sse, BlurMaskSse);
-BENCHMARK_CAPTURE(BM_Blur, scalar, BlurMaskScalar);
-BENCHMARK(BM_KeepLargestComponent);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    for (int32_t t = 0; t <= static_cast<int32_t>(vidra::DetectedCpuTier()); ++t) {
+        const auto tier = static_cast<CpuTier>(t);
+        const std::string n = std::string("/") + vidra::CpuTierName(tier);
+        benchmark::RegisterBenchmark(("BM_BuildTables" + n).c_str(), BM_BuildTables, tier);
+        benchmark::RegisterBenchmark(("BM_Mask" + n).c_str(), BM_Mask, tier)
+            ->Args({640, 480})->Args({1280, 720})->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_InputResize" + n).c_str(), BM_InputResize, tier)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_ResizeFloat" + n).c_str(), BM_ResizeFloat, tier)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_YuvRows" + n).c_str(), BM_YuvRows, tier)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_Logistic" + n).c_str(), BM_Logistic, tier)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_Blur" + n).c_str(), BM_Blur, tier)->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark("BM_KeepLargestComponent", BM_KeepLargestComponent)->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

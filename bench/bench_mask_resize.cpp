@@ -1,28 +1,37 @@
-// The final mask resize (ResizeUcharMask, 288 x 160 to the frame size) against
-// OpenCV's cv::resize with INTER_LINEAR on the same bytes, in one run. Each
-// iteration times both calls by the thread's processor time (robust on a
-// shared machine; OpenCV runs on this one thread, as the library does) and
-// the counters give each routine's milliseconds per call and the ratio
-// ours / OpenCV (at most 1: no slower). Two inputs: a network-like mask
-// (soft person shape, mostly 0 and 255) and random bytes.
+// The library's resizes against OpenCV's cv::resize (INTER_LINEAR) on the
+// same bytes, in one run, at every kernel tier this processor has:
+//  - the final mask resize (ResizeUcharMask: 288 x 160 to the frame size),
+//    on a network-like mask (soft person shape, mostly 0 and 255) and on
+//    random bytes;
+//  - the input resize (a 1280 x 720 or 640 x 480 RGB frame to the 288 x 160
+//    network input: three ResizeUcharChannel calls, as the frame path makes
+//    them) against one cv::resize of the three-channel image.
+// Each iteration times both calls by the thread's processor time (robust on
+// a shared machine; OpenCV runs on this one thread, as the library does).
+// Counters: each side's milliseconds per call and ratio = ours / OpenCV (at
+// most 1: no slower). OpenCV picks its own best instructions (AVX-512 here);
+// the label names our tier.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "common/cpu_features.h"
-#include "resampling/rgb_process.h"
+#include "resampling/resize_kernels.h"
 
 namespace {
 
-constexpr int kSrcWidth = 288;
-constexpr int kSrcHeight = 160;
+namespace r = vidra::resampling;
+
+constexpr int kMaskWidth = 288;
+constexpr int kMaskHeight = 160;
 
 double ThreadSeconds() {
     timespec t{};
@@ -30,37 +39,57 @@ double ThreadSeconds() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-std::vector<uint8_t> Source(bool random) {
+std::vector<uint8_t> MaskSource(bool random) {
     std::mt19937 rng(3);
-    std::vector<uint8_t> v(kSrcWidth * kSrcHeight);
-    for (int y = 0; y < kSrcHeight; ++y) {
-        for (int x = 0; x < kSrcWidth; ++x) {
+    std::vector<uint8_t> v(kMaskWidth * kMaskHeight);
+    for (int y = 0; y < kMaskHeight; ++y) {
+        for (int x = 0; x < kMaskWidth; ++x) {
             // Head and shoulders: an ellipse over a wide block, soft at the edge.
             const float hx = (x - 144) / 40.0f, hy = (y - 55) / 45.0f;
             const float head = 1.0f - (hx * hx + hy * hy);
             const float body = y > 95 ? 1.0f - static_cast<float>(x > 144 ? x - 144 : 144 - x) / 90.0f : -1.0f;
             const float p = (head > body ? head : body) * 12.0f;
             const int level = p <= 0.0f ? 0 : p >= 1.0f ? 255 : static_cast<int>(p * 255.0f);
-            v[y * kSrcWidth + x] = static_cast<uint8_t>(random ? rng() : static_cast<uint32_t>(level));
+            v[y * kMaskWidth + x] = static_cast<uint8_t>(random ? rng() : static_cast<uint32_t>(level));
         }
     }
     return v;
 }
 
-void BM_MaskResizeAgainstOpenCV(benchmark::State& state) {
+// A camera-like frame: smooth gradients with noise.
+std::vector<uint8_t> Frame(int width, int height) {
+    std::mt19937 rng(5);
+    std::vector<uint8_t> v(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                v[(static_cast<size_t>(y) * width + x) * 3 + c] =
+                    static_cast<uint8_t>((x * (c + 1) / 5 + y * (3 - c) / 4 + rng() % 24) & 0xFF);
+    return v;
+}
+
+void Report(benchmark::State& state, double ours, double theirs, vidra::CpuTier tier) {
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ours_ms"] = 1e3 * ours / n;
+    state.counters["opencv_ms"] = 1e3 * theirs / n;
+    state.counters["ratio"] = ours / theirs;
+    state.SetLabel(vidra::CpuTierName(tier));
+}
+
+void BM_MaskResize(benchmark::State& state, vidra::CpuTier tier) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
-    const bool random = state.range(2) != 0;
-    std::vector<uint8_t> src = Source(random);
+    const std::vector<uint8_t> src = MaskSource(state.range(2) != 0);
     std::vector<uint8_t> ours(static_cast<size_t>(width) * height);
-    const cv::Mat in(kSrcHeight, kSrcWidth, CV_8UC1, src.data());
+    const cv::Mat in(kMaskHeight, kMaskWidth, CV_8UC1, const_cast<uint8_t*>(src.data()));
     cv::Mat theirs(height, width, CV_8UC1);
-    const ResizeGeometry g{kSrcWidth, kSrcHeight, width, height};
-    rgbproc::RGBPROCESS p;
+    const ResizeGeometry g{kMaskWidth, kMaskHeight, width, height};
+    r::ResizeKernels k{};
+    r::FillResizeKernels(k, tier);
     double oursSeconds = 0.0, theirSeconds = 0.0;
     for (auto _ : state) {
         const double t0 = ThreadSeconds();
-        p.ResizeUcharMask(src.data(), ours.data(), &g);
+        r::ResizeMaskPlane(k, src.data(), ours.data(), g);
         const double t1 = ThreadSeconds();
         cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
         const double t2 = ThreadSeconds();
@@ -69,25 +98,54 @@ void BM_MaskResizeAgainstOpenCV(benchmark::State& state) {
         benchmark::DoNotOptimize(ours.data());
         benchmark::DoNotOptimize(theirs.data);
     }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["ours_ms"] = 1e3 * oursSeconds / n;
-    state.counters["opencv_ms"] = 1e3 * theirSeconds / n;
-    state.counters["ratio"] = oursSeconds / theirSeconds;
-    state.SetLabel(vidra::CpuHasAvx2() ? "AVX2 kernels" : "baseline kernels");
+    Report(state, oursSeconds, theirSeconds, tier);
+}
+
+void BM_InputResize(benchmark::State& state, vidra::CpuTier tier) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    const std::vector<uint8_t> frame = Frame(width, height);
+    std::vector<uint8_t> ours(static_cast<size_t>(kMaskWidth) * kMaskHeight * 3);
+    const cv::Mat in(height, width, CV_8UC3, const_cast<uint8_t*>(frame.data()));
+    cv::Mat theirs(kMaskHeight, kMaskWidth, CV_8UC3);
+    const ResizeGeometry g{width, height, kMaskWidth, kMaskHeight};
+    r::ResizeKernels k{};
+    r::FillResizeKernels(k, tier);
+    double oursSeconds = 0.0, theirSeconds = 0.0;
+    for (auto _ : state) {
+        const double t0 = ThreadSeconds();
+        for (int c = 0; c < 3; ++c) r::ResizeChannelPlane(k, frame.data() + c, ours.data() + c, g, 3);
+        const double t1 = ThreadSeconds();
+        cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
+        const double t2 = ThreadSeconds();
+        oursSeconds += t1 - t0;
+        theirSeconds += t2 - t1;
+        benchmark::DoNotOptimize(ours.data());
+        benchmark::DoNotOptimize(theirs.data);
+    }
+    Report(state, oursSeconds, theirSeconds, tier);
 }
 
 }  // namespace
 
-BENCHMARK(BM_MaskResizeAgainstOpenCV)
-    ->ArgNames({"w", "h", "random"})
-    ->Args({1280, 720, 0})
-    ->Args({1280, 720, 1})
-    ->Args({640, 480, 0})
-    ->Args({1920, 1080, 0})
-    ->Unit(benchmark::kMillisecond);
-
 int main(int argc, char** argv) {
     cv::setNumThreads(1);  // one core for both
+    for (int32_t t = 1; t <= static_cast<int32_t>(vidra::DetectedCpuTier()); ++t) {
+        const auto tier = static_cast<vidra::CpuTier>(t);
+        const std::string name = vidra::CpuTierName(tier);
+        benchmark::RegisterBenchmark(("BM_MaskResize/" + name).c_str(), BM_MaskResize, tier)
+            ->ArgNames({"w", "h", "random"})
+            ->Args({1280, 720, 0})
+            ->Args({1280, 720, 1})
+            ->Args({640, 480, 0})
+            ->Args({1920, 1080, 0})
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_InputResize/" + name).c_str(), BM_InputResize, tier)
+            ->ArgNames({"w", "h"})
+            ->Args({1280, 720})
+            ->Args({640, 480})
+            ->Unit(benchmark::kMillisecond);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

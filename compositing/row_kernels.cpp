@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "common/cpu_features.h"
+#include "common/dispatch.h"
 
 namespace vidra {
 namespace compositing {
@@ -111,17 +111,31 @@ void SumRowsScalar(const float* const* rows, int32_t count, float* dst, int32_t 
     }
 }
 
-const RowKernels& ScalarRowKernels() {
-    static const RowKernels table = {BlendScalar,         PackScalar,
-                                     AccumulateWeightedScalar, UpsampleRowScalar,
-                                     AccumulateLumaMaskScalar,
-                                     UpsampleFloatRowScalar,   RefineRowScalar,
-                                     SumRowsScalar};
-    return table;
+void FillRowKernels(RowKernels& k, CpuTier tier) {
+    k.blend = BlendScalar;
+    k.pack = PackScalar;
+    k.accumulateWeighted = AccumulateWeightedScalar;
+    k.upsampleRow = UpsampleRowScalar;
+    k.accumulateLumaMask = AccumulateLumaMaskScalar;
+    k.upsampleFloatRow = UpsampleFloatRowScalar;
+    k.refineRow = RefineRowScalar;
+    k.sumRows = SumRowsScalar;
+    // SSE2 has no twins of its own here: the baseline tier runs the scalar set.
+    if (tier >= CpuTier::kAvx2) FillRowKernelsAvx2(k);
 }
 
 const RowKernels& ActiveRowKernels() {
-    return CpuHasAvx2() ? Avx2RowKernels() : ScalarRowKernels();
+    return ActiveKernels<RowKernels, FillRowKernels>();
+}
+
+const RowKernels& ScalarRowKernels() {
+    static const RowKernels table = KernelsForTier<RowKernels, FillRowKernels>(CpuTier::kScalar);
+    return table;
+}
+
+const RowKernels& Avx2RowKernels() {
+    static const RowKernels table = KernelsForTier<RowKernels, FillRowKernels>(CpuTier::kAvx2);
+    return table;
 }
 
 }  // namespace compositing

@@ -1,11 +1,13 @@
-// Row kernels of compositing and mask refinement. Each exists as a scalar
-// kernel, which defines the result, and as an AVX2 twin giving the same
-// bytes; a table holds one set. This header declares no inline code, so the
-// AVX2 file may include it.
+// Row kernels of compositing and mask refinement, a kernel table in the idiom
+// of common/dispatch.h. Each exists as a scalar kernel, which defines the
+// result, and as an AVX2 twin giving the same bytes. This header declares no
+// inline code, so the AVX2 file may include it.
 #ifndef VIDRA_COMPOSITING_ROW_KERNELS_H
 #define VIDRA_COMPOSITING_ROW_KERNELS_H
 
 #include <cstdint>
+
+#include "common/cpu_features.h"
 
 namespace vidra {
 namespace compositing {
@@ -82,11 +84,15 @@ void RefineRowScalar(const uint8_t* luma, const float* a0, const float* a1, cons
                      const float* b1, float w, uint8_t* out, int32_t width);
 void SumRowsScalar(const float* const* rows, int32_t count, float* dst, int32_t n);
 
-const RowKernels& ScalarRowKernels();
-// Only to be used when vidra::CpuHasAvx2() is true.
-const RowKernels& Avx2RowKernels();
-// The AVX2 set when the processor has it, else the scalar set.
+// The table of `tier` (entries of the tiers above it are never used).
+void FillRowKernels(RowKernels& k, CpuTier tier);
+void FillRowKernelsAvx2(RowKernels& k);
+// The table filled once for ActiveCpuTier(); what the routines use.
 const RowKernels& ActiveRowKernels();
+// The scalar table, and the table of the AVX2 tier capped at what the
+// processor has (for tests and benchmarks).
+const RowKernels& ScalarRowKernels();
+const RowKernels& Avx2RowKernels();
 
 }  // namespace compositing
 }  // namespace vidra

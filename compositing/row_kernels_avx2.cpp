@@ -1,5 +1,5 @@
 // AVX2 twins of the scalar row kernels (row_kernels.cpp), byte for byte the
-// same results. Compiled with -mavx2 and called only behind CpuHasAvx2().
+// same results, reached only through the table when the processor has AVX2.
 #include <immintrin.h>
 
 #include <cstddef>
@@ -424,13 +424,15 @@ void SumRowsAvx2(const float* const* rows, int32_t count, float* dst, int32_t n)
 }  // namespace
 }  // namespace avx2
 
-const RowKernels& Avx2RowKernels() {
-    using namespace avx2;
-    static const RowKernels table = {BlendAvx2,         PackAvx2,           AccumulateWeightedAvx2,
-                                     UpsampleRowAvx2,   AccumulateLumaMaskAvx2,
-                                     UpsampleFloatRowAvx2, RefineRowAvx2,
-                                     SumRowsAvx2};
-    return table;
+void FillRowKernelsAvx2(RowKernels& k) {
+    k.blend = avx2::BlendAvx2;
+    k.pack = avx2::PackAvx2;
+    k.accumulateWeighted = avx2::AccumulateWeightedAvx2;
+    k.upsampleRow = avx2::UpsampleRowAvx2;
+    k.accumulateLumaMask = avx2::AccumulateLumaMaskAvx2;
+    k.upsampleFloatRow = avx2::UpsampleFloatRowAvx2;
+    k.refineRow = avx2::RefineRowAvx2;
+    k.sumRows = avx2::SumRowsAvx2;
 }
 
 }  // namespace compositing

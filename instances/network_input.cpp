@@ -1,7 +1,7 @@
 #include "instances/network_input.h"
 
-#include "instances/yuv_bt601.h"
 #include "resampling/resize_kernels.h"
+#include "resampling/yuv_kernels.h"
 #include "segmenter/seg_params.h"
 
 namespace instances {
@@ -33,16 +33,17 @@ void NetworkInput::Prepare(rgbproc::RGBPROCESS& resampler, int32_t width, int32_
             gathered_[i] = (2 * x + run) * 3;
         }
     }
+    // The columns a gathered row converts, in its order.
+    gatherColumns_.resize(2 * static_cast<size_t>(kOutWidth));
+    for (int32_t x = 0; x < kOutWidth; ++x) {
+        gatherColumns_[2 * x] = unit_[x];
+        gatherColumns_[2 * x + 1] = unit_[kOutWidth + x];
+    }
     rows_.assign(2 * static_cast<size_t>(kOutWidth) * 6, 0);
 }
 
-rgbproc::ResizeTables NetworkInput::Tables(std::vector<int32_t>& indices) {
-    rgbproc::ResizeTables t;
-    t.indices = indices.data();
-    t.weights = weights_.data();
-    t.dstWidth = kOutWidth;
-    t.dstHeight = kOutHeight;
-    return t;
+vidra::resampling::ResizeTableView NetworkInput::Tables(const std::vector<int32_t>& indices) const {
+    return vidra::resampling::ViewTables(indices.data(), weights_.data(), kOutWidth, kOutHeight);
 }
 
 int32_t NetworkInput::Resample(const FrameView& frame, uint8_t* resized) {
@@ -56,7 +57,8 @@ int32_t NetworkInput::Resample(const FrameView& frame, uint8_t* resized) {
 }
 
 void NetworkInput::ResamplePacked(const FrameView& frame, int32_t step, uint8_t* resized) {
-    const rgbproc::ResizeTables t = Tables(step == 3 ? step3_ : step4_);
+    const vidra::resampling::ResizeTableView t = Tables(step == 3 ? step3_ : step4_);
+    const auto channelRow = vidra::resampling::ActiveResizeKernels().channelRow;
     const bool bgr = frame.format->order.red == 2;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
@@ -66,35 +68,26 @@ void NetworkInput::ResamplePacked(const FrameView& frame, int32_t step, uint8_t*
         uint8_t* out = resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * step;
         for (int32_t c = 0; c < 3; ++c) {
             const int32_t from = bgr ? 2 - c : c;
-            rgbproc::kernels::ChannelRowSse(src0 + from, src1 + from, t, y, step, kOutWidth, out + c);
+            channelRow(src0 + from, src1 + from, t, y, step, out + c);
         }
     }
 }
 
 void NetworkInput::GatherRow(const FrameView& frame, int32_t row, uint8_t* out) const {
-    const int32_t* cols[2] = {unit_.data(), unit_.data() + kOutWidth};
-    const uint8_t* luma = RowOf(frame, 0, row);
     const uint8_t* chroma1 = RowOf(frame, 1, row / 2);
-    const uint8_t* chroma2 = frame.format->planes == 3 ? RowOf(frame, 2, row / 2) : nullptr;
-    for (int32_t x = 0; x < kOutWidth; ++x) {
-        for (int32_t run = 0; run < 2; ++run) {
-            const int32_t col = cols[run][x];
-            const int32_t half = col / 2;
-            uint8_t u, v;
-            if (chroma2 != nullptr) {
-                u = chroma1[half];
-                v = chroma2[half];
-            } else {
-                u = chroma1[2 * half];
-                v = chroma1[2 * half + 1];
-            }
-            YuvToRgbBt601(luma[col], u, v, out + (2 * x + run) * 3);
-        }
-    }
+    const bool planar = frame.format->planes == 3;
+    vidra::resampling::YuvRow yuv;
+    yuv.luma = RowOf(frame, 0, row);
+    yuv.u = chroma1;
+    yuv.v = planar ? RowOf(frame, 2, row / 2) : chroma1 + 1;
+    yuv.chromaStep = planar ? 1 : 2;
+    vidra::resampling::ActiveYuvKernels().gatherRow(yuv, gatherColumns_.data(),
+                                                    static_cast<int32_t>(gatherColumns_.size()), out);
 }
 
 void NetworkInput::ResampleYuv(const FrameView& frame, uint8_t* resized) {
-    const rgbproc::ResizeTables t = Tables(gathered_);
+    const vidra::resampling::ResizeTableView t = Tables(gathered_);
+    const auto channelRow = vidra::resampling::ActiveResizeKernels().channelRow;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
     const size_t rowBytes = static_cast<size_t>(kOutWidth) * 6;
@@ -115,7 +108,7 @@ void NetworkInput::ResampleYuv(const FrameView& frame, uint8_t* resized) {
         const uint8_t* src1 = fetch(rows1[y], rows0[y]);
         uint8_t* out = resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * 3;
         for (int32_t c = 0; c < 3; ++c)
-            rgbproc::kernels::ChannelRowSse(src0 + c, src1 + c, t, y, 3, kOutWidth, out + c);
+            channelRow(src0 + c, src1 + c, t, y, 3, out + c);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "instances/frame_view.h"
+#include "resampling/resize_kernels.h"
 #include "resampling/rgb_process.h"
 
 namespace instances {
@@ -26,7 +27,7 @@ public:
     int32_t Resample(const FrameView& frame, uint8_t* resized);
 
 private:
-    rgbproc::ResizeTables Tables(std::vector<int32_t>& indices);
+    vidra::resampling::ResizeTableView Tables(const std::vector<int32_t>& indices) const;
     void ResamplePacked(const FrameView& frame, int32_t step, uint8_t* resized);
     void ResampleYuv(const FrameView& frame, uint8_t* resized);
     // Converts the two samples of every output column of source row `row`
@@ -40,6 +41,7 @@ private:
     std::vector<int32_t> step3_;
     std::vector<int32_t> step4_;
     std::vector<int32_t> gathered_;
+    std::vector<int32_t> gatherColumns_;  // source column of each gathered sample
     std::vector<uint8_t> rows_;  // two gathered rows
 };
 

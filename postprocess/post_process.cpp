@@ -44,12 +44,12 @@ int32_t ClassIPUPlus::PostProcess(const float* networkOutput, uint8_t* mask, boo
     // The activation covers (outputChannels - 1) planes from the working
     // plane, limited to the working plane itself: a one-plane output is
     // already a probability.
-    if (prm.needSigmoid && last > 0) LogisticInPlace(working, p);
+    if (prm.needSigmoid && last > 0) vidra::postprocess::LogisticInPlace(working, p);
 
     float* current = working;
     if (prm.ConnectedComponentLabeling) KeepLargestComponent(working);
     if (prm.MaskBlur) {
-        BlurMask(current, blurPlane, prm.maskWidth, prm.maskHeight);
+        vidra::postprocess::BlurMask(current, blurPlane, prm.maskWidth, prm.maskHeight);
         current = blurPlane;
     }
     if (prm.MultiFrameSmooth) {

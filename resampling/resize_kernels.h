@@ -1,52 +1,39 @@
-// Row kernels of the resize routines for baseline x86-64 (SSE2), each vector
-// kernel beside the scalar kernel that defines its result. The scalar kernels
-// also handle the columns a vector step cannot cover, and the tests and
-// benchmarks compare the two. The AVX2 twins are in resize_kernels_avx2.h.
+// Kernel table of the resize routines (the idiom of common/dispatch.h). Each
+// entry exists as a scalar kernel, which defines its result, and as twins of
+// the higher tiers giving the same bits: SSE2 (resize_kernels_sse2.cpp), AVX2
+// (resize_kernels_avx2.cpp) and AVX-512 (resize_kernels_avx512.cpp). Plain
+// declarations only: the AVX files include this header.
 #ifndef VIDRA_RESAMPLING_RESIZE_KERNELS_H
 #define VIDRA_RESAMPLING_RESIZE_KERNELS_H
 
 #include <cstdint>
 
+#include "common/cpu_features.h"
 #include "resampling/resize_geometry.h"
-#include "resampling/rgb_process.h"
 
-namespace rgbproc {
-namespace kernels {
+namespace vidra {
+namespace resampling {
 
-// x86 truncation toward zero: out-of-range values and NaN give INT32_MIN, the
-// same as the vector conversion, where a C++ cast would be undefined.
-int32_t TruncToInt32(float value);
+// The tables of one 8-bit resize as plain pointers: column runs x0|x1 and
+// wx0|wx1 of dstWidth entries, row runs y0|y1 and wy0|wy1 of dstHeight.
+// Indices carry the pixel step and never decrease along a run (as BuildAxis
+// makes them); x1[i] >= x0[i].
+struct ResizeTableView {
+    const int32_t* x0;
+    const int32_t* x1;
+    const float* wx0;
+    const float* wx1;
+    const int32_t* y0;
+    const int32_t* y1;
+    const float* wy0;
+    const float* wy1;
+    int32_t dstWidth;
+    int32_t dstHeight;
+};
 
-// One axis of the resize tables, positions [begin, D): source size S,
-// destination size D, indices multiplied by step. D == 1 samples source
-// position 0 (indices 0, weights 1 and 0), since the scale divides by D - 1.
-void BuildAxisScalar(int32_t S, int32_t D, int32_t step, int32_t begin, int32_t* i0,
-                     int32_t* i1, float* w0, float* w1);
-// Whole tables with scalar arithmetic only (the reference of BuildResizeTables).
-void BuildResizeTablesScalar(int32_t* indices, float* weights, const ResizeGeometry* geometry,
-                             int32_t step);
-
-// One destination row of ResizeUcharChannel, columns [xBegin, xEnd). src0 and
-// src1 point at the two source rows, dstRow at column 0 of the destination row.
-void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTables& tables,
-                      int32_t y, int32_t step, int32_t xBegin, int32_t xEnd, uint8_t* dstRow);
-// Four columns per pass with SSE2 arithmetic, the remainder scalar.
-void ChannelRowSse(const uint8_t* src0, const uint8_t* src1, const ResizeTables& tables, int32_t y,
-                   int32_t step, int32_t dstWidth, uint8_t* dstRow);
-
-// One destination byte of ResizeUcharMask (column x of row y).
-uint8_t InterpolateOne(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
-                       int32_t row0, int32_t row1);
-// Columns x .. x+3 with SSE2 arithmetic; x + 3 < dstWidth.
-uint32_t InterpolateFourSse(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
-                            int32_t row0, int32_t row1);
-// Whole mask resize (tables built by the caller): InterpolateFour groups
-// along each row, the last, partial group column by column.
-void ResizeMaskSse(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
-                   int32_t srcWidth);
-// Whole mask resize (tables built by the caller) with scalar arithmetic only.
-void ResizeMaskScalar(const ResizeTables& tables, const uint8_t* src, uint8_t* dst,
-                      int32_t srcWidth);
+// The view of tables laid out in four runs x0|x1|y0|y1 and wx0|wx1|wy0|wy1.
+ResizeTableView ViewTables(const int32_t* indices, const float* weights, int32_t dstWidth,
+                           int32_t dstHeight);
 
 // Per-row state of ResizeFloat.
 struct FloatRow {
@@ -64,13 +51,66 @@ struct FloatAxis {
 };
 FloatAxis MakeFloatAxis(int32_t S, int32_t D);
 FloatRow MakeFloatRow(const float* src, int32_t srcWidth, const FloatAxis& rows, int32_t y);
-// One destination row of ResizeFloat, columns [xBegin, xEnd).
-void FloatRowScalar(const FloatRow& row, const FloatAxis& cols, int32_t xBegin, int32_t xEnd,
-                    float* dstRow);
-// Four columns per pass with SSE2 arithmetic, the remainder scalar.
-void FloatRowSse(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow);
 
-}  // namespace kernels
-}  // namespace rgbproc
+// x86 truncation toward zero: out-of-range values and NaN give INT32_MIN, the
+// same as the vector conversions, where a C++ cast would be undefined.
+int32_t TruncToInt32(float value);
+
+struct ResizeKernels {
+    // One axis of the tables, positions [0, D): source size S, destination
+    // size D, indices multiplied by step. D == 1 samples source position 0
+    // (indices 0, weights 1 and 0), since the scale divides by D - 1.
+    void (*buildAxis)(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
+                      float* w1);
+    // Destination row y of the channel resize (halves round up), all
+    // dstWidth columns: byte x * step of dstRow. src0 and src1 point at the
+    // two source rows (already offset to the channel); the tables carry the
+    // step.
+    void (*channelRow)(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t,
+                       int32_t y, int32_t step, uint8_t* dstRow);
+    // The whole mask resize (step-1 tables; rounds to nearest, ties to
+    // even): dst is dstWidth x dstHeight, src is srcWidth wide.
+    void (*resizeMask)(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth,
+                       uint8_t* dst);
+    // One destination row of the corner-aligned float resize, dstWidth columns.
+    void (*floatRow)(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow);
+};
+
+// The scalar kernels: the definition of every result.
+void BuildAxisScalar(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
+                     float* w1);
+void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
+                      int32_t step, uint8_t* dstRow);
+void ResizeMaskScalar(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth, uint8_t* dst);
+void FloatRowScalar(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow);
+// Columns [xBegin, xEnd) of the scalar kernels: the tails of the vector twins.
+void BuildAxisRangeScalar(int32_t S, int32_t D, int32_t step, int32_t begin, int32_t* i0,
+                          int32_t* i1, float* w0, float* w1);
+void ChannelColumnsScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t,
+                          int32_t y, int32_t step, int32_t xBegin, int32_t xEnd, uint8_t* dstRow);
+void MaskColumnsScalar(const ResizeTableView& t, const uint8_t* src0, const uint8_t* src1, int32_t y,
+                       int32_t xBegin, int32_t xEnd, uint8_t* dstRow);
+void FloatColumnsScalar(const FloatRow& row, const FloatAxis& cols, int32_t xBegin, int32_t xEnd,
+                        float* dstRow);
+
+// Whole-plane resizes over a given table, tables allocated and built per call
+// (std::bad_alloc when memory is short): the bodies of RGBPROCESS's routines,
+// which pass the active table, and what the benchmarks time at each tier.
+// Sizes must be at least 1; the planes are contiguous.
+void ResizeChannelPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g,
+                        int32_t step);
+void ResizeMaskPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g);
+void ResizeFloatPlane(const ResizeKernels& k, const float* src, float* dst, const ResizeGeometry& g);
+
+// The table of `tier` (entries of the tiers above it are never used).
+void FillResizeKernels(ResizeKernels& k, CpuTier tier);
+void FillResizeKernelsSse2(ResizeKernels& k);
+void FillResizeKernelsAvx2(ResizeKernels& k);
+void FillResizeKernelsAvx512(ResizeKernels& k);
+// The table filled once for ActiveCpuTier().
+const ResizeKernels& ActiveResizeKernels();
+
+}  // namespace resampling
+}  // namespace vidra
 
 #endif

@@ -1,16 +1,16 @@
-// AVX2 kernels of the resize routines. Everything here lives in namespace
-// avx2 and runs only behind vidra::CpuHasAvx2(); the arithmetic of each
-// kernel is that of its scalar twin in resize_kernels.cpp, operation for
-// operation, so both give identical bits.
-#include "resampling/resize_kernels_avx2.h"
+// AVX2 twins of the resize kernels, reached only through the table when the
+// processor has AVX2. The arithmetic of each kernel is that of its scalar
+// twin in resize_kernels.cpp, operation for operation, so both give
+// identical bits; the scalar kernels finish what a vector step cannot cover.
+#include "resampling/resize_kernels.h"
 
 #include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace rgbproc {
-namespace kernels {
+namespace vidra {
+namespace resampling {
 namespace avx2 {
 
 namespace {
@@ -160,11 +160,9 @@ inline __m256i Interpolate8(const float* wx0, const float* p00, const float* p10
     return _mm256_cvtps_epi32(v);
 }
 
-}  // namespace
-
-int32_t BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
-                  float* w1) {
-    if (D < 16) return 0;
+// Sixteen positions per step while at least sixteen remain, the rest scalar.
+void BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, float* w0,
+               float* w1) {
     const __m256 s = _mm256_set1_ps(static_cast<float>(S - 1) / static_cast<float>(D - 1));
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 one = _mm256_set1_ps(1.0f);
@@ -192,30 +190,38 @@ int32_t BuildAxis(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i1, 
             pos = _mm256_add_epi32(pos, eight);
         }
     }
-    return i;
+    BuildAxisRangeScalar(S, D, step, i, i0, i1, w0, w1);
 }
 
-void ResizeMask(const int32_t* indices, const float* weights, int32_t dstWidth,
-                int32_t dstHeight, const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
-    const int32_t* x0All = indices;
-    const int32_t* x1All = indices + dstWidth;
-    const int32_t* y0 = indices + 2 * dstWidth;
-    const int32_t* y1 = y0 + dstHeight;
-    const float* wy0 = weights + 2 * dstWidth;
-    const float* wy1 = wy0 + dstHeight;
+// The whole mask resize. Columns go in chunks of a few hundred: each source
+// row is expanded once per chunk to the float samples of every column (a
+// byte shuffle per eight columns), the rows of a row pair then need only the
+// formula, 32 columns per step, and blocks where all four samples are one
+// value (flat mask areas) are copied.
+void ResizeMask(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
+    const int32_t dstWidth = t.dstWidth;
+    const int32_t dstHeight = t.dstHeight;
+    const int32_t* x0All = t.x0;
+    const int32_t* x1All = t.x1;
+    const int32_t* y0 = t.y0;
+    const int32_t* y1 = t.y1;
+    const float* wy0 = t.wy0;
+    const float* wy1 = t.wy1;
     // Two expanded source rows (lower and upper neighbours of each column):
     // a row pair shares a row with the next pair, and several destination
     // rows use one pair, so each source row is expanded once per chunk.
     ExpandedRow rows[2];
     ChunkGather gather;
     bool flat[kChunk / 32];
-    const bool flatAllowed = WeightsWithin(weights, dstWidth, kFlatWeightLimit) &&
-                             WeightsWithin(wy0, 2 * dstHeight, kFlatWeightLimit);
+    const bool flatAllowed = WeightsWithin(t.wx0, dstWidth, kFlatWeightLimit) &&
+                             WeightsWithin(t.wx1, dstWidth, kFlatWeightLimit) &&
+                             WeightsWithin(wy0, dstHeight, kFlatWeightLimit) &&
+                             WeightsWithin(wy1, dstHeight, kFlatWeightLimit);
     for (int32_t xBegin = 0; xBegin < dstWidth; xBegin += kChunk) {
         const int32_t n = dstWidth - xBegin < kChunk ? dstWidth - xBegin : kChunk;
         const int32_t* x0 = x0All + xBegin;
         const int32_t* x1 = x1All + xBegin;
-        const float* wx0 = weights + xBegin;
+        const float* wx0 = t.wx0 + xBegin;
         PrepareGather(x0, x1, n, srcWidth, gather);
         int32_t held[2] = {0, 0};
         bool valid[2] = {false, false};
@@ -291,12 +297,17 @@ void ResizeMask(const int32_t* indices, const float* weights, int32_t dstWidth,
     }
 }
 
-int32_t FloatRow(const float* src0, const float* src1, float ay, float oneMinusAy, float scale,
-                 int32_t maxIndex, int32_t next, int32_t dstWidth, float* dstRow) {
-    const __m256 vay = _mm256_set1_ps(ay);
-    const __m256 oy = _mm256_set1_ps(oneMinusAy);
+// Eight columns per step: samples by permutes of eight loaded floats where
+// an enlargement keeps them that close, else by gathers.
+void FloatRowKernel(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow) {
+    const float* src0 = row.src0;
+    const float* src1 = row.src1;
+    const int32_t maxIndex = cols.maxIndex;
+    const int32_t next = cols.next;
+    const __m256 vay = _mm256_set1_ps(row.ay);
+    const __m256 oy = _mm256_set1_ps(row.oneMinusAy);
     const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 vscale = _mm256_set1_ps(scale);
+    const __m256 vscale = _mm256_set1_ps(cols.scale);
     const __m256i vmax = _mm256_set1_epi32(maxIndex);
     const __m256i eight = _mm256_set1_epi32(8);
     const float* s0next = src0 + next;
@@ -335,9 +346,67 @@ int32_t FloatRow(const float* src0, const float* src1, float ay, float oneMinusA
         _mm256_storeu_ps(dstRow + x, v);
         pos = _mm256_add_epi32(pos, eight);
     }
-    return x;
+    FloatColumnsScalar(row, cols, x, dstWidth, dstRow);
 }
 
+// Columns whose four samples the dword gathers may read: a gather at index i
+// reads bytes i .. i + 3, which must not pass the last byte the scalar kernel
+// reads (x1 of the last column; indices never decrease).
+int32_t GatherableColumns(const ResizeTableView& t) {
+    int32_t n = t.dstWidth;
+    const int32_t limit = t.x1[n - 1] - 3;
+    while (n > 0 && t.x1[n - 1] > limit) --n;
+    return n;
+}
+
+// Eight columns per step, samples by dword gathers.
+void ChannelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
+                int32_t step, uint8_t* dstRow) {
+    const __m256 wy0 = _mm256_set1_ps(t.wy0[y]);
+    const __m256 wy1 = _mm256_set1_ps(t.wy1[y]);
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const int32_t end = t.dstWidth > 0 ? GatherableColumns(t) : 0;
+    const int* s0 = reinterpret_cast<const int*>(src0);
+    const int* s1 = reinterpret_cast<const int*>(src1);
+    int32_t x = 0;
+    for (; x + 8 <= end; x += 8) {
+        const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.x0 + x));
+        const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.x1 + x));
+        const __m256 p00 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_i32gather_epi32(s0, i0, 1), low));
+        const __m256 p10 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_i32gather_epi32(s0, i1, 1), low));
+        const __m256 p01 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_i32gather_epi32(s1, i0, 1), low));
+        const __m256 p11 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_i32gather_epi32(s1, i1, 1), low));
+        const __m256 wa = _mm256_loadu_ps(t.wx0 + x);
+        const __m256 wb = _mm256_loadu_ps(t.wx1 + x);
+        __m256 v = _mm256_mul_ps(_mm256_mul_ps(p00, wa), wy0);
+        v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(p10, wb), wy0));
+        v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(p01, wa), wy1));
+        v = _mm256_add_ps(v, _mm256_mul_ps(p11, _mm256_mul_ps(wb, wy1)));
+        const __m256i q = _mm256_cvttps_epi32(_mm256_add_ps(v, half));
+        // Saturating packs clamp to 0..255 (INT32_MIN gives 0, as ClampByte).
+        const __m128i words = _mm_packs_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1));
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        uint8_t* out = dstRow + static_cast<std::ptrdiff_t>(x) * step;
+        if (step == 1) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+        } else {
+            uint64_t b = static_cast<uint64_t>(_mm_cvtsi128_si64(bytes));
+            for (int32_t k = 0; k < 8; ++k, b >>= 8) out[k * step] = static_cast<uint8_t>(b);
+        }
+    }
+    ChannelColumnsScalar(src0, src1, t, y, step, x, t.dstWidth, dstRow);
+}
+
+}  // namespace
 }  // namespace avx2
-}  // namespace kernels
-}  // namespace rgbproc
+
+void FillResizeKernelsAvx2(ResizeKernels& k) {
+    k.buildAxis = avx2::BuildAxis;
+    k.channelRow = avx2::ChannelRow;
+    k.resizeMask = avx2::ResizeMask;
+    k.floatRow = avx2::FloatRowKernel;
+}
+
+}  // namespace resampling
+}  // namespace vidra

@@ -57,16 +57,10 @@ public:
     void BuildResizeTables(int32_t* indices, float* weights, const ResizeGeometry* geometry,
                            int32_t step);
 
-    // Destination bytes of columns x .. x+3 of row y, packed in column order
-    // (byte k of the result is column x + k); needs x + 3 < dstWidth.
-    uint32_t InterpolateFour(const ResizeTables& tables, const uint8_t* src, int32_t x, int32_t y,
-                             int32_t row0, int32_t row1);
-
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_frameType = 0;
     uint8_t* m_resizedFrame = nullptr;
-    int32_t m_vectorWidth = 4;
     int32_t m_rgbStep = 3;
     int32_t m_rgbaStep = 4;
 };

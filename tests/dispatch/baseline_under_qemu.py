@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Each program must exit 0 under qemu-x86_64 -cpu Nehalem, which faults on any
-AVX instruction. Whole-frame masks must be identical between the AVX2 and the
-baseline kernels here (VIDRA_DISABLE_AVX2=1), and close between the emulated
+AVX instruction (the dispatch harness among them, checking the scalar and SSE2
+tiers there). Whole-frame masks must be identical at every kernel tier here
+(VIDRA_CPU_TIER, and VIDRA_DISABLE_AVX2=1), and close between the emulated
 processor and this one (ONNX Runtime picks SSE there, AVX2/FMA here)."""
 import argparse
 import os
@@ -9,6 +10,7 @@ import subprocess
 import sys
 
 CPU = "Nehalem"
+TIERS = ("scalar", "sse2", "avx2", "avx512")  # those above the processor's run as its best
 MAX_BYTE_DIFFERENCE = 4  # emulated against native, per mask byte ...
 MAX_DIFFERING_SHARE = 0.005  # ... on at most this share of the bytes
 
@@ -45,6 +47,9 @@ def main():
             return f.read()
 
     native = masks("native")
+    for tier in TIERS:
+        if masks(tier, env=dict(os.environ, VIDRA_CPU_TIER=tier)) != native:
+            failures.append(f"masks differ between the {tier} kernels and the best ones on this machine")
     if masks("baseline", env=dict(os.environ, VIDRA_DISABLE_AVX2="1")) != native:
         failures.append("masks differ between the AVX2 and the baseline kernels on this machine")
     emulated = masks("emulated", emulate)

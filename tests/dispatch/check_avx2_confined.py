@@ -1,6 +1,8 @@
 #!/usr/bin/python3
-"""Fails when a library holds VEX/EVEX or ymm/zmm instructions outside the AVX2
-kernels: functions in a namespace avx2 or named ...Avx2 (CpuHasAvx2 excepted).
+"""Fails when a library holds VEX/EVEX or ymm/zmm instructions outside the AVX
+kernels: functions in a namespace avx2 or avx512, or named ...Avx2 or
+...Avx512 (CpuHasAvx2 excepted): the code of the kernel files compiled with
+those instruction sets, reached only through the kernel tables.
 Disassembling every function also catches an inline or template copy that an
 AVX2 file instantiated and the linker kept for everyone. The first library must
 hold kernels, so that a stripped one cannot pass vacuously.
@@ -26,7 +28,9 @@ def is_avx2_kernel(function):
         name = re.sub(r"<[^<>]*>", "", name)  # template arguments, innermost first
     words = name.split("(")[0].split()
     parts = words[-1].split("::") if words else [""]
-    return "avx2" in parts[:-1] or (parts[-1].endswith("Avx2") and parts[-1] != "CpuHasAvx2")
+    last = parts[-1]
+    return bool({"avx2", "avx512"} & set(parts[:-1])) or (
+        (last.endswith("Avx2") or last.endswith("Avx512")) and last != "CpuHasAvx2")
 
 
 def uses_avx(hex_bytes, text):
@@ -56,11 +60,11 @@ def main(objdump, libraries):
                 kernels.add(function)
             else:
                 offending.setdefault(function or "<no symbol>", m.group(2).strip())
-        print(f"{library}: {len(kernels)} AVX2 kernel functions, {len(offending)} offending")
+        print(f"{library}: {len(kernels)} AVX kernel functions, {len(offending)} offending")
         for function, instruction in sorted(offending.items()):
-            print(f"  AVX outside the AVX2 kernels: {function}: {instruction}")
+            print(f"  AVX outside the AVX kernels: {function}: {instruction}")
         if index == 0 and not kernels:
-            print("  no AVX2 kernel found: symbols missing, or no kernels built")
+            print("  no AVX kernel found: symbols missing, or no kernels built")
         failed |= bool(offending) or (index == 0 and not kernels)
     return 1 if failed else 0
 
