@@ -1,5 +1,7 @@
 // The parts of vidra-segment with parsing or arithmetic of their own.
+#include "encoded_output.h"
 #include "file_identity.h"
+#include "frame_source.h"
 #include "frame_queue.h"
 #include "log_file.h"
 #include "options.h"
@@ -15,6 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sys/stat.h>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -281,4 +286,72 @@ TEST(ChildProcess, StatusAndStandardError) {
     EXPECT_EQ(rate[1], "30000/1001");
     auto plain = ReaderArgs("in.mp4", {}, 4, 2, 3, "");
     EXPECT_NE(std::find(plain.begin(), plain.end(), "passthrough"), plain.end());
+}
+
+// The reader thread over any program: frames in order with their index, a
+// paced source no faster than its rate, and how the program ended.
+TEST(FrameSource, PacesAndTellsHowTheReaderEnded) {
+    struct Case { const char* script; double fps; long frames; bool truncated; const char* story; } cases[] = {
+        {"head -c 400 /dev/zero", 0, 10, false, "exited with status 0"},
+        {"head -c 400 /dev/zero", 100, 10, false, "exited with status 0"},
+        {"head -c 90 /dev/zero", 0, 2, true, "exited with status 0"},
+        {"head -c 80 /dev/zero; kill -9 $$", 0, 2, false, "was killed by signal 9"},
+        {"head -c 80 /dev/zero; echo bad input >&2; exit 2", 0, 2, false, "exited with status 2"},
+    };
+    for (const Case& c : cases) {
+        FrameSource source;
+        const auto begun = std::chrono::steady_clock::now();
+        ASSERT_EQ(source.Start({"sh", "-c", c.script}, 40, 3, false, c.fps), SpawnError::None);
+        long frames = 0;
+        while (Frame* f = source.Next()) {
+            EXPECT_EQ(f->index, frames++) << c.script;
+            source.Done(f);
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+        const ProcessStatus status = source.Stop(false);
+        EXPECT_EQ(std::make_tuple(frames, source.Ended(), source.Truncated(), Describe(status)),
+                  std::make_tuple(c.frames, true, c.truncated, std::string(c.story)))
+            << c.script;
+        EXPECT_GE(seconds, c.fps > 0 ? (c.frames - 1) / c.fps : 0.0) << "frame n is due n / fps after frame 0";
+        EXPECT_EQ(source.ErrorTail(), std::strstr(c.script, "bad input") ? "bad input" : "") << c.script;
+    }
+}
+
+// Outputs appear whole under their names, keep the permissions of the file
+// they replace, and one holding no frame never replaces anything.
+TEST(EncodedOutput, CommitsOnlyWholeResultsWithFrames) {
+    const std::string dir = ::testing::TempDir() + "vidra-outputs";
+    mkdir(dir.c_str(), 0700);
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    StreamInfo stream;
+    stream.width = 4;
+    stream.height = 2;
+    stream.frameRate = "10/1";
+    const std::vector<uint8_t> mask(8, 200);
+    for (long frames : {0L, 1L}) {
+        const std::string path = dir + "/m" + std::to_string(frames) + ".png";
+        std::ofstream(path) << "earlier";
+        chmod(path.c_str(), 0640);
+        FileIdentity target;
+        ASSERT_EQ(IdentifyFile(path, false, target), "");
+        EncodedOutput out(path, Picture::Mask, PixelFormat::Gray, ChooseEncoder(path, PixelFormat::Gray), target,
+                          false);
+        std::string why;
+        ASSERT_EQ(out.Open(stream, why), OutputFailure::None) << why;
+        ProcessedFrame frame;
+        frame.mask = mask.data();
+        for (long i = 0; i < frames; ++i) ASSERT_TRUE(out.Write(frame));
+        const std::string finished = out.Finish();  // with no frame, whatever ffmpeg thinks of it
+        EXPECT_TRUE(frames == 0 || finished.empty()) << finished;
+        EXPECT_EQ(out.Commit(frames), "");
+        const std::string now = read(path);
+        EXPECT_EQ(now == "earlier", frames == 0) << now.substr(0, 8);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+    }
+    EXPECT_EQ(ListFolder(dir).size(), 2u) << "no temporary file is left";
 }

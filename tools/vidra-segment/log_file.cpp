@@ -14,6 +14,8 @@ LogFile::~LogFile() {
 std::string LogFile::Open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "w");
     if (!file_) return "cannot write the log file '" + path + "': " + std::strerror(errno);
+    // Line by line: what a crash leaves is what says what went wrong.
+    std::setvbuf(file_, nullptr, _IOLBF, 1 << 14);
     return "";
 }
 
