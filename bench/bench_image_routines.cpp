@@ -84,7 +84,7 @@ void BM_InputResize(benchmark::State& s, CpuTier tier) {
     const auto src = Bytes(1280 * 720 * 3);
     std::vector<uint8_t> dst(288 * 160 * 3);
     for (auto _ : s) {
-        for (int c = 0; c < 3; ++c) r::ResizeChannelPlane(k, src.data() + c, dst.data() + c, kFrameToNet, 3);
+        r::ResizePixelPlane(k, src.data(), dst.data(), kFrameToNet, 3);
         benchmark::DoNotOptimize(dst.data());
     }
 }

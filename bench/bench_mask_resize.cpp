@@ -4,8 +4,8 @@
 //    on a network-like mask (soft person shape, mostly 0 and 255) and on
 //    random bytes;
 //  - the input resize (a 1280 x 720 or 640 x 480 RGB frame to the 288 x 160
-//    network input: three ResizeUcharChannel calls, as the frame path makes
-//    them) against one cv::resize of the three-channel image.
+//    network input: ResizeUcharPixels, as the frame path calls it) against
+//    cv::resize of the three-channel image.
 // Each iteration times both calls by the thread's processor time (robust on
 // a shared machine; OpenCV runs on this one thread, as the library does).
 // Counters: each side's milliseconds per call and ratio = ours / OpenCV (at
@@ -114,7 +114,7 @@ void BM_InputResize(benchmark::State& state, vidra::CpuTier tier) {
     double oursSeconds = 0.0, theirSeconds = 0.0;
     for (auto _ : state) {
         const double t0 = ThreadSeconds();
-        for (int c = 0; c < 3; ++c) r::ResizeChannelPlane(k, frame.data() + c, ours.data() + c, g, 3);
+        r::ResizePixelPlane(k, frame.data(), ours.data(), g, 3);
         const double t1 = ThreadSeconds();
         cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
         const double t2 = ThreadSeconds();

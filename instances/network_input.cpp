@@ -58,18 +58,14 @@ int32_t NetworkInput::Resample(const FrameView& frame, uint8_t* resized) {
 
 void NetworkInput::ResamplePacked(const FrameView& frame, int32_t step, uint8_t* resized) {
     const vidra::resampling::ResizeTableView t = Tables(step == 3 ? step3_ : step4_);
-    const auto channelRow = vidra::resampling::ActiveResizeKernels().channelRow;
+    const auto pixelRow = vidra::resampling::ActiveResizeKernels().pixelRow;
     const bool bgr = frame.format->order.red == 2;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
     for (int32_t y = 0; y < kOutHeight; ++y) {
         const uint8_t* src0 = RowOf(frame, 0, rows0[y]);
         const uint8_t* src1 = RowOf(frame, 0, rows1[y]);
-        uint8_t* out = resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * step;
-        for (int32_t c = 0; c < 3; ++c) {
-            const int32_t from = bgr ? 2 - c : c;
-            channelRow(src0 + from, src1 + from, t, y, step, out + c);
-        }
+        pixelRow(src0, src1, t, y, step, bgr, resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * step);
     }
 }
 
@@ -87,7 +83,7 @@ void NetworkInput::GatherRow(const FrameView& frame, int32_t row, uint8_t* out) 
 
 void NetworkInput::ResampleYuv(const FrameView& frame, uint8_t* resized) {
     const vidra::resampling::ResizeTableView t = Tables(gathered_);
-    const auto channelRow = vidra::resampling::ActiveResizeKernels().channelRow;
+    const auto pixelRow = vidra::resampling::ActiveResizeKernels().pixelRow;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
     const size_t rowBytes = static_cast<size_t>(kOutWidth) * 6;
@@ -106,9 +102,7 @@ void NetworkInput::ResampleYuv(const FrameView& frame, uint8_t* resized) {
     for (int32_t y = 0; y < kOutHeight; ++y) {
         const uint8_t* src0 = fetch(rows0[y], rows1[y]);
         const uint8_t* src1 = fetch(rows1[y], rows0[y]);
-        uint8_t* out = resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * 3;
-        for (int32_t c = 0; c < 3; ++c)
-            channelRow(src0 + c, src1 + c, t, y, 3, out + c);
+        pixelRow(src0, src1, t, y, 3, false, resized + static_cast<std::ptrdiff_t>(y) * kOutWidth * 3);
     }
 }
 

@@ -112,6 +112,14 @@ void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTabl
     ChannelColumnsScalar(src0, src1, t, y, step, 0, t.dstWidth, dstRow);
 }
 
+void PixelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
+                    int32_t step, bool swapRedBlue, uint8_t* dstRow) {
+    for (int32_t c = 0; c < 3; ++c) {
+        const int32_t from = swapRedBlue ? 2 - c : c;
+        ChannelColumnsScalar(src0 + from, src1 + from, t, y, step, 0, t.dstWidth, dstRow + c);
+    }
+}
+
 void MaskColumnsScalar(const ResizeTableView& t, const uint8_t* src0, const uint8_t* src1, int32_t y,
                        int32_t xBegin, int32_t xEnd, uint8_t* dstRow) {
     const float wy0 = t.wy0[y];
@@ -187,6 +195,7 @@ void FloatRowScalar(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth
 void FillResizeKernels(ResizeKernels& k, CpuTier tier) {
     k.buildAxis = BuildAxisScalar;
     k.channelRow = ChannelRowScalar;
+    k.pixelRow = PixelRowScalar;
     k.resizeMask = ResizeMaskScalar;
     k.floatRow = FloatRowScalar;
     if (tier >= CpuTier::kSse2) FillResizeKernelsSse2(k);

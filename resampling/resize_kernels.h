@@ -68,6 +68,12 @@ struct ResizeKernels {
     // step.
     void (*channelRow)(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t,
                        int32_t y, int32_t step, uint8_t* dstRow);
+    // Destination row y of the three-channel resize (step 3 or 4 in both
+    // images, the tables carrying it): byte x * step + c of dstRow, c < 3, is
+    // what channelRow gives for source channel c, or 2 - c when swapRedBlue.
+    // A fourth byte of each pixel is left as it is.
+    void (*pixelRow)(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
+                     int32_t step, bool swapRedBlue, uint8_t* dstRow);
     // The whole mask resize (step-1 tables; rounds to nearest, ties to
     // even): dst is dstWidth x dstHeight, src is srcWidth wide.
     void (*resizeMask)(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth,
@@ -81,6 +87,8 @@ void BuildAxisScalar(int32_t S, int32_t D, int32_t step, int32_t* i0, int32_t* i
                      float* w1);
 void ChannelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
                       int32_t step, uint8_t* dstRow);
+void PixelRowScalar(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
+                    int32_t step, bool swapRedBlue, uint8_t* dstRow);
 void ResizeMaskScalar(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth, uint8_t* dst);
 void FloatRowScalar(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth, float* dstRow);
 // Columns [xBegin, xEnd) of the scalar kernels: the tails of the vector twins.
@@ -99,6 +107,9 @@ void FloatColumnsScalar(const FloatRow& row, const FloatAxis& cols, int32_t xBeg
 // Sizes must be at least 1; the planes are contiguous.
 void ResizeChannelPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g,
                         int32_t step);
+// Bytes 0..2 of every pixel (step 3 or 4), as ResizeChannelPlane of each channel.
+void ResizePixelPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g,
+                      int32_t step);
 void ResizeMaskPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g);
 void ResizeFloatPlane(const ResizeKernels& k, const float* src, float* dst, const ResizeGeometry& g);
 

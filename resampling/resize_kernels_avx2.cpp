@@ -359,6 +359,72 @@ int32_t GatherableColumns(const ResizeTableView& t) {
     return n;
 }
 
+inline __m256 Channel(__m256i dwords, int32_t byte) {
+    return _mm256_cvtepi32_ps(
+        _mm256_and_si256(_mm256_srl_epi32(dwords, _mm_cvtsi32_si128(8 * byte)), _mm256_set1_epi32(0xFF)));
+}
+
+// Eight columns per step: each pixel's bytes by one dword gather per sample;
+// the three channels packed into pixels and stored together.
+void PixelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y, int32_t step,
+              bool swapRedBlue, uint8_t* dstRow) {
+    const __m256 wy0 = _mm256_set1_ps(t.wy0[y]);
+    const __m256 wy1 = _mm256_set1_ps(t.wy1[y]);
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i c255 = _mm256_set1_epi32(255);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                             0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    // Dword reads end at the last column's x1 + 3, one past the scalar reads.
+    int32_t end = t.dstWidth;
+    while (end > 0 && t.x1[end - 1] > t.x1[t.dstWidth - 1] - 1) --end;
+    const int* s0 = reinterpret_cast<const int*>(src0);
+    const int* s1 = reinterpret_cast<const int*>(src1);
+    int32_t x = 0;
+    for (; x + 8 <= end; x += 8) {
+        const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.x0 + x));
+        const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.x1 + x));
+        const __m256i d00 = _mm256_i32gather_epi32(s0, i0, 1);
+        const __m256i d10 = _mm256_i32gather_epi32(s0, i1, 1);
+        const __m256i d01 = _mm256_i32gather_epi32(s1, i0, 1);
+        const __m256i d11 = _mm256_i32gather_epi32(s1, i1, 1);
+        const __m256 wa = _mm256_loadu_ps(t.wx0 + x);
+        const __m256 wb = _mm256_loadu_ps(t.wx1 + x);
+        __m256i px = zero;
+        for (int32_t c = 0; c < 3; ++c) {
+            const int32_t from = swapRedBlue ? 2 - c : c;
+            __m256 v = _mm256_mul_ps(_mm256_mul_ps(Channel(d00, from), wa), wy0);
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d10, from), wb), wy0));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d01, from), wa), wy1));
+            v = _mm256_add_ps(v, _mm256_mul_ps(Channel(d11, from), _mm256_mul_ps(wb, wy1)));
+            // Clamped as ClampByte (INT32_MIN, for NaN or overflow, gives 0).
+            const __m256i q = _mm256_min_epi32(
+                _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_add_ps(v, half)), zero), c255);
+            px = _mm256_or_si256(px, _mm256_slli_epi32(q, 8 * c));
+        }
+        uint8_t* out = dstRow + static_cast<std::ptrdiff_t>(x) * step;
+        if (step == 4) {
+            const __m256i kept = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(out)), alpha);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(px, kept));
+        } else {
+            const __m256i packed = _mm256_shuffle_epi8(px, compact);
+            const __m128i lo = _mm256_castsi256_si128(packed);
+            const __m128i hi = _mm256_extracti128_si256(packed, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), lo);
+            const int32_t loTail = _mm_cvtsi128_si32(_mm_srli_si128(lo, 8));
+            __builtin_memcpy(out + 8, &loTail, 4);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12), hi);
+            const int32_t hiTail = _mm_cvtsi128_si32(_mm_srli_si128(hi, 8));
+            __builtin_memcpy(out + 20, &hiTail, 4);
+        }
+    }
+    for (int32_t c = 0; c < 3; ++c) {
+        const int32_t from = swapRedBlue ? 2 - c : c;
+        ChannelColumnsScalar(src0 + from, src1 + from, t, y, step, x, t.dstWidth, dstRow + c);
+    }
+}
+
 // Eight columns per step, samples by dword gathers.
 void ChannelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y,
                 int32_t step, uint8_t* dstRow) {
@@ -404,6 +470,7 @@ void ChannelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView&
 void FillResizeKernelsAvx2(ResizeKernels& k) {
     k.buildAxis = avx2::BuildAxis;
     k.channelRow = avx2::ChannelRow;
+    k.pixelRow = avx2::PixelRow;
     k.resizeMask = avx2::ResizeMask;
     k.floatRow = avx2::FloatRowKernel;
 }

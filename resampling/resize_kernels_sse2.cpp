@@ -55,6 +55,66 @@ void ChannelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView&
     ChannelColumnsScalar(src0, src1, t, y, step, x, t.dstWidth, dstRow);
 }
 
+// Columns whose dword loads stay within the bytes the scalar kernel reads: a
+// load at index i reads bytes i .. i + 3, the scalar kernel up to the last
+// column's x1 + 2 (indices never decrease).
+int32_t DwordColumns(const ResizeTableView& t) {
+    int32_t n = t.dstWidth;
+    const int32_t limit = t.x1[n - 1] - 1;
+    while (n > 0 && t.x1[n - 1] > limit) --n;
+    return n;
+}
+
+inline uint32_t Dword(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline __m128i Dwords(const uint8_t* base, const int32_t* at) {
+    return _mm_setr_epi32(static_cast<int32_t>(Dword(base + at[0])), static_cast<int32_t>(Dword(base + at[1])),
+                          static_cast<int32_t>(Dword(base + at[2])), static_cast<int32_t>(Dword(base + at[3])));
+}
+
+inline __m128 Channel(__m128i dwords, int32_t byte) {
+    return _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(dwords, _mm_cvtsi32_si128(8 * byte)), _mm_set1_epi32(0xFF)));
+}
+
+// Four columns per step: each pixel's bytes by one dword load per sample.
+void PixelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t, int32_t y, int32_t step,
+              bool swapRedBlue, uint8_t* dstRow) {
+    const __m128 wy0 = _mm_set1_ps(t.wy0[y]);
+    const __m128 wy1 = _mm_set1_ps(t.wy1[y]);
+    const __m128 half = _mm_set1_ps(0.5f);
+    const int32_t end = t.dstWidth > 0 ? DwordColumns(t) : 0;
+    int32_t x = 0;
+    for (; x + 4 <= end; x += 4) {
+        const __m128i d00 = Dwords(src0, t.x0 + x);
+        const __m128i d10 = Dwords(src0, t.x1 + x);
+        const __m128i d01 = Dwords(src1, t.x0 + x);
+        const __m128i d11 = Dwords(src1, t.x1 + x);
+        const __m128 wa = _mm_loadu_ps(t.wx0 + x);
+        const __m128 wb = _mm_loadu_ps(t.wx1 + x);
+        uint8_t* out = dstRow + static_cast<std::ptrdiff_t>(x) * step;
+        for (int32_t c = 0; c < 3; ++c) {
+            const int32_t from = swapRedBlue ? 2 - c : c;
+            __m128 v = _mm_mul_ps(_mm_mul_ps(Channel(d00, from), wa), wy0);
+            v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(Channel(d10, from), wb), wy0));
+            v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(Channel(d01, from), wa), wy1));
+            v = _mm_add_ps(v, _mm_mul_ps(Channel(d11, from), _mm_mul_ps(wb, wy1)));
+            const uint32_t bytes = PackBytes(_mm_cvttps_epi32(_mm_add_ps(v, half)));
+            out[c] = static_cast<uint8_t>(bytes);
+            out[step + c] = static_cast<uint8_t>(bytes >> 8);
+            out[2 * step + c] = static_cast<uint8_t>(bytes >> 16);
+            out[3 * step + c] = static_cast<uint8_t>(bytes >> 24);
+        }
+    }
+    for (int32_t c = 0; c < 3; ++c) {
+        const int32_t from = swapRedBlue ? 2 - c : c;
+        ChannelColumnsScalar(src0 + from, src1 + from, t, y, step, x, t.dstWidth, dstRow + c);
+    }
+}
+
 void ResizeMask(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
     for (int32_t y = 0; y < t.dstHeight; ++y) {
         const uint8_t* s0 = src + MulWrap(t.y0[y], srcWidth);
@@ -124,6 +184,7 @@ void FloatRowKernel(const FloatRow& row, const FloatAxis& cols, int32_t dstWidth
 
 void FillResizeKernelsSse2(ResizeKernels& k) {
     k.channelRow = sse2::ChannelRow;
+    k.pixelRow = sse2::PixelRow;
     k.resizeMask = sse2::ResizeMask;
     k.floatRow = sse2::FloatRowKernel;
 }

@@ -47,6 +47,18 @@ void ResizeChannelPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst
     }
 }
 
+void ResizePixelPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g,
+                      int32_t step) {
+    const Tables tables(k, g, step);
+    const ResizeTableView& t = tables.view;
+    const std::ptrdiff_t dstRowStride = static_cast<std::ptrdiff_t>(g.dstWidth) * step;
+    for (int32_t y = 0; y < g.dstHeight; ++y) {
+        const uint8_t* src0 = src + MulWrap(t.y0[y], g.srcWidth);
+        const uint8_t* src1 = src + MulWrap(t.y1[y], g.srcWidth);
+        k.pixelRow(src0, src1, t, y, step, false, dst + y * dstRowStride);
+    }
+}
+
 void ResizeMaskPlane(const ResizeKernels& k, const uint8_t* src, uint8_t* dst, const ResizeGeometry& g) {
     const Tables tables(k, g, 1);
     k.resizeMask(tables.view, src, g.srcWidth, dst);

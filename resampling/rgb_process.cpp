@@ -53,6 +53,14 @@ void RGBPROCESS::ResizeUcharChannel(const uint8_t* src, uint8_t* dst,
     vidra::resampling::ResizeChannelPlane(vidra::resampling::ActiveResizeKernels(), src, dst, g, step);
 }
 
+void RGBPROCESS::ResizeUcharPixels(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry,
+                                   int32_t step) {
+    if (src == nullptr || dst == nullptr || geometry == nullptr) return;
+    const ResizeGeometry g = *geometry;
+    if (!HasPixels(g) || (step != 3 && step != 4)) return;
+    vidra::resampling::ResizePixelPlane(vidra::resampling::ActiveResizeKernels(), src, dst, g, step);
+}
+
 void RGBPROCESS::ResizeUcharMask(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry) {
     if (src == nullptr || dst == nullptr || geometry == nullptr) return;
     const ResizeGeometry g = *geometry;

@@ -44,6 +44,12 @@ public:
     void ResizeUcharChannel(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry,
                             int32_t step);
 
+    // Bytes 0..2 of every pixel of an interleaved image (step 3 or 4 in both
+    // images): the bytes of ResizeUcharChannel on each of the three channels,
+    // in one pass. Other bytes of dst are not written; a step other than 3
+    // or 4 writes nothing.
+    void ResizeUcharPixels(const uint8_t* src, uint8_t* dst, const ResizeGeometry* geometry, int32_t step);
+
     // A single-channel plane; rounds to nearest, ties to even. Equal sizes are
     // a logged bounded copy. Writes only the dstWidth x dstHeight plane, also
     // when dstWidth is not a multiple of four.

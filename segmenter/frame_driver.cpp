@@ -57,10 +57,7 @@ int32_t ClassIPUPlus::ProcessOneFrame(const uint8_t* frame, uint8_t* mask) {
     const ResizeGeometry toInput{m_width, m_height, kNetInputWidth, kNetInputHeight};
     if (m_frameType == VIDRA_FRAME_RGB24 || m_frameType == VIDRA_FRAME_RGBA32) {
         const int32_t step = m_frameType == VIDRA_FRAME_RGB24 ? m_rgbStep : m_rgbaStep;
-        if (frame != nullptr) {
-            for (int c = 0; c < 3; ++c)
-                ResizeUcharChannel(frame + c, m_resizedFrame + c, &toInput, step);
-        }
+        if (frame != nullptr) ResizeUcharPixels(frame, m_resizedFrame, &toInput, step);
         if (m_frameType == VIDRA_FRAME_RGB24)
             PreprocessRGB(m_resizedFrame, m_inputTensor, m_inputWidth, m_inputHeight);
         else
