@@ -115,31 +115,157 @@ void PixelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t
     }
 }
 
+// Destination columns per chunk: the expanded source rows of a chunk live on
+// the stack.
+constexpr int32_t kChunk = 512;
+
+// One source row at the chunk's columns, k < n: the samples lower[k] =
+// s[x0[k]] and upper[k] = s[x1[k]] as bytes and as floats.
+struct ExpandedRow {
+    alignas(16) float lower[kChunk];
+    alignas(16) float upper[kChunk];
+    alignas(16) uint8_t lowerBytes[kChunk];
+    alignas(16) uint8_t upperBytes[kChunk];
+};
+
+void ExpandRow(const uint8_t* s, const int32_t* x0, const int32_t* x1, int32_t n, ExpandedRow& row) {
+    for (int32_t k = 0; k < n; ++k) {
+        const uint8_t lo = s[x0[k]];
+        const uint8_t hi = s[x1[k]];
+        row.lowerBytes[k] = lo;
+        row.upperBytes[k] = hi;
+        row.lower[k] = lo;
+        row.upper[k] = hi;
+    }
+}
+
+// Blocks of 16 columns of one row pair where each column's four samples are
+// one value P (flat mask areas: most of a person mask). With every weight
+// within +-kFlatWeightLimit the four products and three sums of the mask
+// formula stray from P by less than 0.01 (the weights a + b + c + d sum to
+// wy0 + wy1 = 1 up to a few rounding steps), so the rounded result is P
+// itself: such a block's bytes are the samples.
+constexpr float kFlatWeightLimit = 4.0f;
+
+bool WeightsWithin(const float* w, int32_t count, float limit) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (!(w[i] >= -limit && w[i] <= limit)) return false;
+    }
+    return true;
+}
+
+inline __m128i Load16(const uint8_t* p) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void FindFlatBlocks(const ExpandedRow& r0, const ExpandedRow& r1, int32_t n, bool* flat) {
+    for (int32_t k = 0; k + 16 <= n; k += 16) {
+        const __m128i v = Load16(r0.lowerBytes + k);
+        const __m128i same =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(v, Load16(r0.upperBytes + k)),
+                                        _mm_cmpeq_epi8(v, Load16(r1.lowerBytes + k))),
+                          _mm_cmpeq_epi8(v, Load16(r1.upperBytes + k)));
+        flat[k / 16] = _mm_movemask_epi8(same) == 0xFFFF;
+    }
+}
+
+// Four destination values, rounded to int32 (nearest, ties to even):
+// a = wy0 wx0, b = wx0 - a, c = wy0 - a, d = wy1 - b,
+// v = ((p10 c + p00 a) + p01 b) + p11 d.
+inline __m128i Interpolate4(const float* wx0, const float* p00, const float* p10, const float* p01,
+                            const float* p11, __m128 wy0, __m128 wy1) {
+    const __m128 w = _mm_loadu_ps(wx0);
+    const __m128 a = _mm_mul_ps(wy0, w);
+    const __m128 b = _mm_sub_ps(w, a);
+    const __m128 c = _mm_sub_ps(wy0, a);
+    const __m128 d = _mm_sub_ps(wy1, b);
+    __m128 v = _mm_add_ps(_mm_mul_ps(_mm_load_ps(p10), c), _mm_mul_ps(_mm_load_ps(p00), a));
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_load_ps(p01), b));
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_load_ps(p11), d));
+    return _mm_cvtps_epi32(v);
+}
+
+// The whole mask resize. Columns go in chunks of a few hundred: each source
+// row is expanded once per chunk to the samples of every column, the rows of
+// a row pair then need only the formula, 16 columns per step, and blocks
+// where all four samples are one value (flat mask areas) are copied.
 void ResizeMask(const ResizeTableView& t, const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
-    for (int32_t y = 0; y < t.dstHeight; ++y) {
-        const uint8_t* s0 = src + MulWrap(t.y0[y], srcWidth);
-        const uint8_t* s1 = src + MulWrap(t.y1[y], srcWidth);
-        uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * t.dstWidth;
-        const __m128 wy0 = _mm_set1_ps(t.wy0[y]);
-        const __m128 wy1 = _mm_set1_ps(t.wy1[y]);
-        int32_t x = 0;
-        for (; x + 4 <= t.dstWidth; x += 4) {
-            const __m128 p00 = GatherBytes(s0, t.x0 + x);
-            const __m128 p10 = GatherBytes(s0, t.x1 + x);
-            const __m128 p01 = GatherBytes(s1, t.x0 + x);
-            const __m128 p11 = GatherBytes(s1, t.x1 + x);
-            const __m128 wx0 = _mm_loadu_ps(t.wx0 + x);
-            const __m128 a = _mm_mul_ps(wy0, wx0);
-            const __m128 b = _mm_sub_ps(wx0, a);
-            const __m128 c = _mm_sub_ps(wy0, a);
-            const __m128 d = _mm_sub_ps(wy1, b);
-            const __m128 v = _mm_add_ps(
-                _mm_add_ps(_mm_add_ps(_mm_mul_ps(p10, c), _mm_mul_ps(p00, a)), _mm_mul_ps(p01, b)),
-                _mm_mul_ps(p11, d));
-            const uint32_t four = PackBytes(_mm_cvtps_epi32(v));
-            std::memcpy(out + x, &four, sizeof four);
+    ExpandedRow rows[2];
+    bool flat[kChunk / 16];
+    const bool flatAllowed = WeightsWithin(t.wx0, t.dstWidth, kFlatWeightLimit) &&
+                             WeightsWithin(t.wx1, t.dstWidth, kFlatWeightLimit) &&
+                             WeightsWithin(t.wy0, t.dstHeight, kFlatWeightLimit) &&
+                             WeightsWithin(t.wy1, t.dstHeight, kFlatWeightLimit);
+    for (int32_t xBegin = 0; xBegin < t.dstWidth; xBegin += kChunk) {
+        const int32_t n = t.dstWidth - xBegin < kChunk ? t.dstWidth - xBegin : kChunk;
+        const int32_t* x0 = t.x0 + xBegin;
+        const int32_t* x1 = t.x1 + xBegin;
+        const float* wx0 = t.wx0 + xBegin;
+        int32_t held[2] = {0, 0};
+        bool valid[2] = {false, false};
+        // The flat blocks of the row pair last searched.
+        int32_t flatRow0 = 0, flatRow1 = 0;
+        bool flatKnown = false;
+        for (int32_t y = 0; y < t.dstHeight; ++y) {
+            const int32_t row0 = MulWrap(t.y0[y], srcWidth);
+            const int32_t row1 = MulWrap(t.y1[y], srcWidth);
+            int32_t s0 = valid[0] && held[0] == row0 ? 0 : (valid[1] && held[1] == row0 ? 1 : -1);
+            if (s0 < 0) {
+                s0 = valid[0] && held[0] == row1 ? 1 : 0;
+                ExpandRow(src + row0, x0, x1, n, rows[s0]);
+                held[s0] = row0;
+                valid[s0] = true;
+            }
+            int32_t s1 = s0;
+            if (row1 != row0) {
+                s1 = 1 - s0;
+                if (!valid[s1] || held[s1] != row1) {
+                    ExpandRow(src + row1, x0, x1, n, rows[s1]);
+                    held[s1] = row1;
+                    valid[s1] = true;
+                }
+            }
+            if (flatAllowed && !(flatKnown && flatRow0 == row0 && flatRow1 == row1)) {
+                FindFlatBlocks(rows[s0], rows[s1], n, flat);
+                flatRow0 = row0;
+                flatRow1 = row1;
+                flatKnown = true;
+            }
+            const float* p00 = rows[s0].lower;
+            const float* p10 = rows[s0].upper;
+            const float* p01 = rows[s1].lower;
+            const float* p11 = rows[s1].upper;
+            const __m128 vy0 = _mm_set1_ps(t.wy0[y]);
+            const __m128 vy1 = _mm_set1_ps(t.wy1[y]);
+            uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * t.dstWidth + xBegin;
+            int32_t k = 0;
+            // Saturating packs clamp to 0..255; the conversion's INT32_MIN
+            // for NaN or overflow gives 0, as in the scalar kernel.
+            for (; k + 16 <= n; k += 16) {
+                if (flatAllowed && flat[k / 16]) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), Load16(rows[s0].lowerBytes + k));
+                    continue;
+                }
+                const __m128i i0 = Interpolate4(wx0 + k, p00 + k, p10 + k, p01 + k, p11 + k, vy0, vy1);
+                const __m128i i1 = Interpolate4(wx0 + k + 4, p00 + k + 4, p10 + k + 4, p01 + k + 4, p11 + k + 4, vy0, vy1);
+                const __m128i i2 = Interpolate4(wx0 + k + 8, p00 + k + 8, p10 + k + 8, p01 + k + 8, p11 + k + 8, vy0, vy1);
+                const __m128i i3 = Interpolate4(wx0 + k + 12, p00 + k + 12, p10 + k + 12, p01 + k + 12, p11 + k + 12, vy0, vy1);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                                 _mm_packus_epi16(_mm_packs_epi32(i0, i1), _mm_packs_epi32(i2, i3)));
+            }
+            for (; k + 4 <= n; k += 4) {
+                const uint32_t four = PackBytes(Interpolate4(wx0 + k, p00 + k, p10 + k, p01 + k, p11 + k, vy0, vy1));
+                std::memcpy(out + k, &four, sizeof four);
+            }
+            for (; k < n; ++k) {
+                const float a = t.wy0[y] * wx0[k];
+                const float b = wx0[k] - a;
+                const float c = t.wy0[y] - a;
+                const float d = t.wy1[y] - b;
+                const int32_t v = _mm_cvtss_si32(_mm_set_ss(((p10[k] * c + p00[k] * a) + p01[k] * b) + p11[k] * d));
+                out[k] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+            }
         }
-        MaskColumnsScalar(t, s0, s1, y, x, t.dstWidth, out);
     }
 }
 
