@@ -19,7 +19,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
-#include "vidra.h"
+#include "vidra_core.h"
 
 typedef struct {
   guint8 *bytes;

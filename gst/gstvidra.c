@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "vidra.h"
+#include "vidra_core.h"
 #include "gst/vidra_background.h"
 #include "gst/vidra_frame.h"
 #include "gst/vidra_mask_meta.h"
@@ -73,6 +73,7 @@ struct _GstVidra {
   GstVidraBackgroundImage bg;
   GstVidraStats stats;
   gboolean warned_transparent;
+  gboolean warned_refine;
   gchar *last_error;            /* the library's reason for a failed call */
 };
 
@@ -336,6 +337,8 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
   const gint height = GST_VIDEO_FRAME_HEIGHT (frame);
   const gboolean alpha =
       gst_vidra_format_has_alpha (GST_VIDEO_FRAME_FORMAT (frame));
+  const gboolean packed =
+      GST_VIDEO_FORMAT_INFO_IS_RGB (frame->info.finfo);
   const gboolean attach = s->background == GST_VIDRA_BACKGROUND_NONE
       || (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha);
   const gsize mask_bytes = (gsize) width * height;
@@ -344,9 +347,7 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
   GstMapInfo map;
   VidraImage image;
   VidraMask mask;
-#ifdef VIDRA_GST_HAVE_FRAME_INFO
   VidraFrameInfo info;
-#endif
   GstStructure *report;
   gint64 start;
   int32_t status;
@@ -355,6 +356,11 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
     return GST_FLOW_ERROR;
   if (g_atomic_int_compare_and_exchange (&self->reset_pending, 1, 0))
     VidraSegmenterReset (self->segmenter);
+  /* Each warning once while its setting stays. */
+  if (s->background != GST_VIDRA_BACKGROUND_TRANSPARENT)
+    self->warned_transparent = FALSE;
+  if (!s->refine_edges)
+    self->warned_refine = FALSE;
   if (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha
       && !self->warned_transparent) {
     GST_ELEMENT_WARNING (self, STREAM, FORMAT,
@@ -363,6 +369,15 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
             gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
         (NULL));
     self->warned_transparent = TRUE;
+  }
+
+  if (s->refine_edges && !packed && !self->warned_refine) {
+    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
+        ("refine-edges needs a packed RGB format; the %s frames are not "
+            "refined.",
+            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
+        (NULL));
+    self->warned_refine = TRUE;
   }
 
   memset (&mask, 0, sizeof (mask));
@@ -384,25 +399,18 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
   }
 
   gst_vidra_image_from_frame (frame, &image);
-  start = g_get_monotonic_time ();
-#ifdef VIDRA_GST_HAVE_FRAME_INFO
   memset (&info, 0, sizeof (info));
   info.structSize = sizeof (info);
   status = VidraSegmenterProcessWithInfo (self->segmenter, &image, &mask,
       &info);
-#else
-  status = VidraSegmenterProcess (self->segmenter, &image, &mask);
-#endif
-  cost.segment_ms = ms_since (start);
   if (status == VIDRA_STATUS_OK) {
-#ifdef VIDRA_GST_HAVE_FRAME_INFO
     cost.network_ran = info.networkRan;
     cost.input_ms = info.inputMs;
     cost.inference_ms = info.inferenceMs;
     cost.postprocess_ms = info.postprocessMs;
-#endif
+    cost.segment_ms = info.totalMs;
     start = g_get_monotonic_time ();
-    if (s->refine_edges && !refine_mask (self, &image, &mask))
+    if (s->refine_edges && packed && !refine_mask (self, &image, &mask))
       status = VIDRA_STATUS_INTERNAL_ERROR;
     else if (!attach && !composite (self, s, frame, &image, &mask))
       status = VIDRA_STATUS_INTERNAL_ERROR;
@@ -487,6 +495,7 @@ release_stream_state (GstVidra * self)
   gst_vidra_background_clear (&self->bg);
   gst_vidra_stats_reset (&self->stats);
   self->warned_transparent = FALSE;
+  self->warned_refine = FALSE;
   g_clear_pointer (&self->last_error, g_free);
 }
 
@@ -514,8 +523,6 @@ gst_vidra_set_property (GObject * object, guint prop_id, const GValue * value,
   GST_OBJECT_LOCK (self);
   switch (prop_id) {
     case PROP_BACKGROUND:
-      if (s->background != (GstVidraBackground) g_value_get_enum (value))
-        self->warned_transparent = FALSE;
       s->background = g_value_get_enum (value);
       break;
     case PROP_BLUR_STRENGTH:
@@ -672,7 +679,8 @@ gst_vidra_class_init (GstVidraClass * klass)
           "scaled to the frame", NULL, flags));
   g_object_class_install_property (gobject_class, PROP_REFINE_EDGES,
       g_param_spec_boolean ("refine-edges", "Refine edges",
-          "Pull the mask's edge onto the edges of the picture (guided filter)",
+          "Pull the mask's edge onto the edges of the picture (guided filter; "
+          "packed RGB formats only)",
           FALSE, flags));
   g_object_class_install_property (gobject_class, PROP_LARGEST_REGION,
       g_param_spec_boolean ("largest-region", "Largest region",

@@ -1,5 +1,10 @@
 #include "gst/vidra_background.h"
 
+#include <string.h>
+
+#include "vidra_core.h"
+#include "gst/vidra_frame.h"
+
 /* Decoding runs in a small pipeline of its own, on the calling thread:
  * filesrc ! decodebin ! videoconvert ! videoscale ! capsfilter ! fakesink,
  * keeping the first picture. */
@@ -136,15 +141,63 @@ gst_vidra_background_clear (GstVidraBackgroundImage * bg)
   g_clear_pointer (&bg->location, g_free);
 }
 
+/* The RGB picture in the YUV format of want, by the library's conversion. */
+static GstBuffer *
+convert_to_yuv (GstBuffer * rgb, const GstVideoInfo * rgb_info,
+    const GstVideoInfo * want, GError ** error)
+{
+  const gsize pixels = (gsize) GST_VIDEO_INFO_WIDTH (want)
+      * GST_VIDEO_INFO_HEIGHT (want);
+  GstBuffer *out = gst_buffer_new_allocate (NULL, want->size, NULL);
+  guint8 *zeros = g_malloc0 (pixels);
+  VidraMask mask = { GST_VIDEO_INFO_WIDTH (want), GST_VIDEO_INFO_HEIGHT (want),
+    GST_VIDEO_INFO_WIDTH (want), 0, zeros
+  };
+  VidraCompositeOptions options;
+  GstVideoFrame in, yuv;
+  VidraImage picture, frame;
+  int32_t status = VIDRA_STATUS_INTERNAL_ERROR;
+
+  memset (&options, 0, sizeof (options));
+  options.structSize = sizeof (options);
+  options.background = VIDRA_BACKGROUND_IMAGE;
+  options.image = &picture;
+  /* The frame's own samples never show through a zero mask. */
+  gst_buffer_memset (out, 0, 0, want->size);
+  if (gst_video_frame_map (&in, rgb_info, rgb, GST_MAP_READ)) {
+    if (gst_video_frame_map (&yuv, want, out, GST_MAP_READWRITE)) {
+      gst_vidra_image_from_frame (&in, &picture);
+      gst_vidra_image_from_frame (&yuv, &frame);
+      status = VidraComposite (&frame, &mask, &options, &frame, NULL, 0);
+      gst_video_frame_unmap (&yuv);
+    }
+    gst_video_frame_unmap (&in);
+  }
+  g_free (zeros);
+  if (status != VIDRA_STATUS_OK) {
+    g_set_error (error, GST_STREAM_ERROR, GST_STREAM_ERROR_FORMAT,
+        "converting the picture to %s failed: %s",
+        gst_video_format_to_string (GST_VIDEO_INFO_FORMAT (want)),
+        VidraStatusString (status));
+    gst_buffer_unref (out);
+    return NULL;
+  }
+  return out;
+}
+
 gboolean
 gst_vidra_background_load (GstVidraBackgroundImage * bg,
     const gchar * location, const GstVideoInfo * info, GError ** error)
 {
+  const GstVideoFormat format = GST_VIDEO_INFO_FORMAT (info);
+  const gboolean yuv = format == GST_VIDEO_FORMAT_NV12
+      || format == GST_VIDEO_FORMAT_I420;
   GstBuffer *buffer;
-  GstVideoInfo want;
+  GstVideoInfo rgb, want;
 
   if (bg->buffer != NULL && g_strcmp0 (bg->location, location) == 0
-      && GST_VIDEO_INFO_FORMAT (&bg->info) == GST_VIDEO_INFO_FORMAT (info)
+      && GST_VIDEO_INFO_FORMAT (&bg->info) == (yuv ? format :
+          GST_VIDEO_FORMAT_RGB)
       && GST_VIDEO_INFO_WIDTH (&bg->info) == GST_VIDEO_INFO_WIDTH (info)
       && GST_VIDEO_INFO_HEIGHT (&bg->info) == GST_VIDEO_INFO_HEIGHT (info))
     return TRUE;
@@ -154,11 +207,22 @@ gst_vidra_background_load (GstVidraBackgroundImage * bg,
         "background=image needs image-location");
     return FALSE;
   }
-  buffer = decode_first_picture (location, info, error);
+  gst_video_info_set_format (&rgb, GST_VIDEO_FORMAT_RGB,
+      GST_VIDEO_INFO_WIDTH (info), GST_VIDEO_INFO_HEIGHT (info));
+  buffer = decode_first_picture (location, &rgb, error);
   if (buffer == NULL)
     return FALSE;
-  gst_video_info_set_format (&want, GST_VIDEO_INFO_FORMAT (info),
-      GST_VIDEO_INFO_WIDTH (info), GST_VIDEO_INFO_HEIGHT (info));
+  want = rgb;
+  if (yuv) {
+    GstBuffer *converted;
+    gst_video_info_set_format (&want, format, GST_VIDEO_INFO_WIDTH (info),
+        GST_VIDEO_INFO_HEIGHT (info));
+    converted = convert_to_yuv (buffer, &rgb, &want, error);
+    gst_buffer_unref (buffer);
+    if (converted == NULL)
+      return FALSE;
+    buffer = converted;
+  }
   if (!gst_video_frame_map (&bg->frame, &want, buffer, GST_MAP_READ)) {
     g_set_error (error, GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE,
         "the decoded picture does not have the stream's size");

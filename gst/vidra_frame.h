@@ -4,7 +4,7 @@
 
 #include <gst/video/video.h>
 
-#include "vidra.h"
+#include "vidra_core.h"
 
 G_BEGIN_DECLS
 
