@@ -1,5 +1,7 @@
 #include "log_file.h"
 
+#include "platform/file_system.h"
+
 #include "vidra_core.h"
 
 #include <cerrno>
@@ -12,7 +14,7 @@ LogFile::~LogFile() {
 }
 
 std::string LogFile::Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "w");
+    file_ = CreateTextFile(path);
     if (!file_) return "cannot write the log file '" + path + "': " + std::strerror(errno);
     // Line by line: what a crash leaves is what says what went wrong.
     std::setvbuf(file_, nullptr, _IOLBF, 1 << 14);

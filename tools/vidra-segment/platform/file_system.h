@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ void RemoveFile(const std::string& path);
 void RemoveEmptyFolder(const std::string& path);
 // Names in folder, "." and ".." left out, in no particular order.
 std::vector<std::string> ListFolder(const std::string& folder);
+
+// Creates (or empties) a file for writing text; null with errno set on failure.
+std::FILE* CreateTextFile(const std::string& path);
 
 // This program's own file, or "" when the system does not say.
 std::string ExecutablePath();

@@ -121,6 +121,8 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     return names;
 }
 
+std::FILE* CreateTextFile(const std::string& path) { return std::fopen(path.c_str(), "w"); }
+
 std::string ExecutablePath() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
