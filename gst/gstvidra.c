@@ -330,6 +330,34 @@ ms_since (gint64 start)
   return (g_get_monotonic_time () - start) / 1000.0;
 }
 
+/* Settings this format cannot take: each warned once while it stays set. */
+static void
+warn_unavailable (GstVidra * self, const Settings * s,
+    const GstVideoFrame * frame, gboolean alpha, gboolean packed)
+{
+  if (s->background != GST_VIDRA_BACKGROUND_TRANSPARENT)
+    self->warned_transparent = FALSE;
+  if (!s->refine_edges)
+    self->warned_refine = FALSE;
+  if (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha
+      && !self->warned_transparent) {
+    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
+        ("background=transparent needs RGBA or BGRA; the %s frames pass "
+            "unchanged with the mask attached.",
+            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
+        (NULL));
+    self->warned_transparent = TRUE;
+  }
+  if (s->refine_edges && !packed && !self->warned_refine) {
+    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
+        ("refine-edges needs a packed RGB format; the %s frames are not "
+            "refined.",
+            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
+        (NULL));
+    self->warned_refine = TRUE;
+  }
+}
+
 static GstFlowReturn
 process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
 {
@@ -356,29 +384,7 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
     return GST_FLOW_ERROR;
   if (g_atomic_int_compare_and_exchange (&self->reset_pending, 1, 0))
     VidraSegmenterReset (self->segmenter);
-  /* Each warning once while its setting stays. */
-  if (s->background != GST_VIDRA_BACKGROUND_TRANSPARENT)
-    self->warned_transparent = FALSE;
-  if (!s->refine_edges)
-    self->warned_refine = FALSE;
-  if (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha
-      && !self->warned_transparent) {
-    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
-        ("background=transparent needs RGBA or BGRA; the %s frames pass "
-            "unchanged with the mask attached.",
-            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
-        (NULL));
-    self->warned_transparent = TRUE;
-  }
-
-  if (s->refine_edges && !packed && !self->warned_refine) {
-    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
-        ("refine-edges needs a packed RGB format; the %s frames are not "
-            "refined.",
-            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
-        (NULL));
-    self->warned_refine = TRUE;
-  }
+  warn_unavailable (self, s, frame, alpha, packed);
 
   memset (&mask, 0, sizeof (mask));
   mask.width = width;
