@@ -62,19 +62,37 @@ RefineBuffers TakeRefineBuffers(ScratchArena& arena, const RefinePlan& p, int32_
     return b;
 }
 
+// The accumulateLumaMask of a YUV frame's luma plane, which is the guide as
+// it is.
+void AccumulateLumaPlane(const uint8_t* y, const uint8_t* m, uint32_t* acc, int32_t width, int32_t group,
+                         uint8_t* luma) {
+    std::memcpy(luma, y, static_cast<size_t>(width));
+    for (int32_t x = 0; x < width; ++x) {
+        uint32_t* a = acc + 2 * static_cast<size_t>(x / group);
+        a[0] += y[x];
+        a[1] += m[x];
+    }
+}
+
 // Block means of luma (guide) and mask (input).
 void BlockMeans(const VidraImage& frame, const VidraMask& mask, const RefinePlan& p,
                 const RefineBuffers& b, const RowKernels& kernels) {
     const int32_t width = frame.width, height = frame.height, k = p.factor;
-    const RowLayout from = LayoutOf(frame.format);
+    const bool yuv = image::FindFormat(frame.format)->yuv;
+    const RowLayout from = yuv ? RowLayout{} : LayoutOf(frame.format);
     const int32_t groups = CellCount(width, p.group);
     const int32_t per = k / p.group;
     for (int32_t cy = 0; cy < p.cellsHigh; ++cy) {
         const int32_t y0 = cy * k, y1 = BlockEnd(y0, k, height);
         std::memset(b.columnSums, 0, static_cast<size_t>(groups) * 2 * sizeof(uint32_t));
-        for (int32_t y = y0; y < y1; ++y)
-            kernels.accumulateLumaMask(image::RowOf(frame, 0, y), from, image::RowOf(mask, y), b.columnSums, width, p.group,
-                                       b.luma + static_cast<size_t>(y) * width);
+        for (int32_t y = y0; y < y1; ++y) {
+            uint8_t* luma = b.luma + static_cast<size_t>(y) * width;
+            if (yuv)
+                AccumulateLumaPlane(image::RowOf(frame, 0, y), image::RowOf(mask, y), b.columnSums, width, p.group, luma);
+            else
+                kernels.accumulateLumaMask(image::RowOf(frame, 0, y), from, image::RowOf(mask, y), b.columnSums, width,
+                                           p.group, luma);
+        }
         const float fullInverse = 1.0f / static_cast<float>((y1 - y0) * k);
         for (int32_t cx = 0; cx < p.cellsWide; ++cx) {
             const int32_t x0 = cx * k, x1 = BlockEnd(x0, k, width);
@@ -156,7 +174,6 @@ int32_t CheckRefineArguments(const VidraImage* frame, const VidraMask* mask,
     if ((status = image::CheckImage(*frame, w, h)) != VIDRA_STATUS_OK) return status;
     if ((status = image::CheckMask(*mask, w, h)) != VIDRA_STATUS_OK) return status;
     if ((status = image::CheckMask(*output, w, h)) != VIDRA_STATUS_OK) return status;
-    if (image::FindFormat(frame->format)->planes != 1) return VIDRA_STATUS_UNSUPPORTED_FORMAT;
     const image::RowSet out = image::MaskRows(*output);
     const bool inPlace = output->data == mask->data && output->stride == mask->stride;
     if (!inPlace && image::RowSetsOverlap(out, image::MaskRows(*mask))) return VIDRA_STATUS_OVERLAP;

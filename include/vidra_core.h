@@ -274,7 +274,9 @@ VIDRA_API int32_t VidraRefineScratchSize(int32_t width, int32_t height,
 /* Pulls the soft edge of mask onto the edges of frame: a guided filter with
  * the frame's luminance as guide, computed at reduced resolution with its
  * coefficients upsampled bilinearly. Opt-in: nothing else in the library
- * refines masks. frame is any packed format; mask and output have its size;
+ * refines masks. frame is any format (the guide is the luminance
+ * (77 R + 150 G + 29 B + 128) >> 8 of a packed frame, the Y plane of an NV12
+ * or I420 frame as it is); mask and output have its size;
  * output may be mask itself (same data and stride); no other byte of output
  * may be one of mask or frame (judged by the bytes rows touch, as for
  * VidraComposite: a mask and its refined copy side by side are accepted). options may be null (defaults). scratch as for

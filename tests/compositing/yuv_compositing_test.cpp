@@ -373,3 +373,29 @@ TEST(YuvCompositing, FormatRulesAndPlaneOverlaps) {
     gaps.image.strides[1] = 48;
     EXPECT_EQ(VidraComposite(&frame, &mask.mask, &blur, &gaps.image, nullptr, 0), VIDRA_STATUS_OK);
 }
+
+// Refinement of an NV12/I420 frame guides by its Y plane as it is: the same
+// mask as a grey RGB frame of those levels (whose luminance is the level).
+TEST(YuvRefinement, GuidedByTheLumaPlane) {
+    std::mt19937 rng(12);
+    for (int32_t format : {VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420}) {
+        const int w = Uniform(rng, 40, 200), h = Uniform(rng, 20, 90);
+        const Planes yuv(w, h, format, rng);
+        Planes grey(w, h, VIDRA_PIXEL_RGB24, rng);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) std::fill(grey.Row(0, y) + 3 * x, grey.Row(0, y) + 3 * x + 3, yuv.Y(x, y));
+        const Mask mask(w, h, rng);
+        Bytes fromYuv(static_cast<size_t>(w) * h, 1), fromGrey(fromYuv.size(), 2);
+        VidraMask a{w, h, w, 0, fromYuv.data()}, b{w, h, w, 0, fromGrey.data()};
+        const VidraRefineOptions o{sizeof(VidraRefineOptions), Uniform(rng, 1, 30), 0.0f};
+        ASSERT_EQ(VidraRefineMask(&yuv.image, &mask.mask, &o, &a, nullptr, 0), VIDRA_STATUS_OK);
+        ASSERT_EQ(VidraRefineMask(&grey.image, &mask.mask, &o, &b, nullptr, 0), VIDRA_STATUS_OK);
+        EXPECT_EQ(fromYuv, fromGrey) << format;
+        // The output may not lie on the chroma plane either.
+        VidraMask onChroma{w, h / 2, w, 0, yuv.image.planes[1]};
+        VidraMask half{w, h / 2, w, 0, mask.mask.data};
+        VidraImage top = yuv.image;
+        top.height = h / 2;
+        EXPECT_EQ(VidraRefineMask(&top, &half, &o, &onChroma, nullptr, 0), VIDRA_STATUS_OVERLAP) << format;
+    }
+}
