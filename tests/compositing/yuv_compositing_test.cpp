@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -90,9 +91,14 @@ VidraCompositeOptions Options(int32_t kind, int32_t strength = 8) {
 
 c::YuvKernels Tier(vidra::CpuTier tier) { return vidra::KernelsForTier<c::YuvKernels, c::FillYuvKernels>(tier); }
 
+// The tiers this processor has whose table holds kernels of their own.
 std::vector<vidra::CpuTier> VectorTiers() {
     std::vector<vidra::CpuTier> tiers;
-    for (int t = 1; t <= static_cast<int>(vidra::DetectedCpuTier()); ++t) tiers.push_back(static_cast<vidra::CpuTier>(t));
+    const c::YuvKernels scalar = Tier(vidra::CpuTier::kScalar);
+    for (int t = 1; t <= static_cast<int>(vidra::DetectedCpuTier()); ++t) {
+        const c::YuvKernels k = Tier(static_cast<vidra::CpuTier>(t));
+        if (std::memcmp(&k, &scalar, sizeof k) != 0) tiers.push_back(static_cast<vidra::CpuTier>(t));
+    }
     return tiers;
 }
 
