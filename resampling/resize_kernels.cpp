@@ -200,7 +200,6 @@ void FillResizeKernels(ResizeKernels& k, CpuTier tier) {
     k.floatRow = FloatRowScalar;
     if (tier >= CpuTier::kSse2) FillResizeKernelsSse2(k);
     if (tier >= CpuTier::kAvx2) FillResizeKernelsAvx2(k);
-    if (tier >= CpuTier::kAvx512) FillResizeKernelsAvx512(k);
 }
 
 const ResizeKernels& ActiveResizeKernels() {

@@ -1,5 +1,5 @@
-// AVX2 twin of the YUV conversion: eight pixels per step, samples by dword
-// gathers, the BT.601 sums as exact 32-bit multiply-adds of 16-bit pairs.
+// AVX2 twin of the YUV conversion: sixteen pixels (eight column pairs) per
+// step, the BT.601 sums as exact 32-bit multiply-adds of 16-bit pairs.
 #include <immintrin.h>
 
 #include <cstddef>
@@ -26,60 +26,104 @@ inline __m256i Clamp8(__m256i sum) {
                             _mm256_set1_epi32(255));
 }
 
+inline int32_t Load16(const uint8_t* p) {
+    uint16_t v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline int32_t Load32(const uint8_t* p) {
+    int32_t v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// R | G << 8 | B << 16 per lane from 32-bit lanes of Y, U, V samples.
+inline __m256i ConvertEight(__m256i y, __m256i u, __m256i v) {
+    const __m256i cc = _mm256_sub_epi32(y, _mm256_set1_epi32(16));
+    const __m256i d = _mm256_sub_epi32(u, _mm256_set1_epi32(128));
+    const __m256i e = _mm256_sub_epi32(v, _mm256_set1_epi32(128));
+    // 298 C + 128, then + 409 E, - 100 D - 208 E, + 516 D.
+    const __m256i base = Dot(Pair(cc, _mm256_set1_epi32(1)), 298, 128);
+    const __m256i r = Clamp8(_mm256_add_epi32(base, Dot(Pair(e, e), 409, 0)));
+    const __m256i g = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, e), -100, -208)));
+    const __m256i b = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, d), 516, 0)));
+    return _mm256_or_si256(r, _mm256_or_si256(_mm256_slli_epi32(g, 8), _mm256_slli_epi32(b, 16)));
+}
+
+inline void StoreTwelve(uint8_t* p, __m128i lane) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), lane);
+    const int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(lane, 8));
+    __builtin_memcpy(p + 8, &tail, 4);
+}
+
+// Columns come in pairs (a, b) with b = a or a + 1 (the lower and upper
+// neighbour of a resize column): one 16-bit luma load and one chroma load
+// (U and V of the cells a / 2 and a / 2 + 1) serve both pixels of a pair.
+// Eight pairs per step; a block with another pair, or whose loads could pass
+// the last byte the scalar conversion reads, is converted by it.
 void GatherRow(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb) {
-    // A gather reads four bytes from each index; blocks whose reads could pass
-    // the last byte the scalar conversion reads are converted by it.
     int32_t maxCol = 0;
     for (int32_t i = 0; i < n; ++i) maxCol = cols[i] > maxCol ? cols[i] : maxCol;
-    const __m256i lumaLimit = _mm256_set1_epi32(maxCol - 3);
-    const __m256i chromaLimit = _mm256_set1_epi32((maxCol / 2) * row.chromaStep - 3);
-    const __m256i step = _mm256_set1_epi32(row.chromaStep);
-    const __m256i low = _mm256_set1_epi32(0xFF);
     const bool nv12 = row.v == row.u + 1 && row.chromaStep == 2;
-    const int* luma = reinterpret_cast<const int*>(row.luma);
-    const int* u = reinterpret_cast<const int*>(row.u);
-    const int* v = reinterpret_cast<const int*>(row.v);
+    const __m256i low = _mm256_set1_epi32(0xFF);
     const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    alignas(32) int32_t lumaWords[8], chromaA[8], chromaB[8], lumaShift[8], chromaShift[8];
     int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
-        const __m256i chroma = _mm256_mullo_epi32(_mm256_srli_epi32(c, 1), step);
-        const __m256i over = _mm256_or_si256(_mm256_cmpgt_epi32(c, lumaLimit),
-                                             _mm256_cmpgt_epi32(chroma, chromaLimit));
+    for (; i + 16 <= n; i += 16) {
+        bool pairs = true;
+        for (int32_t k = 0; k < 8 && pairs; ++k) {
+            const int32_t a = cols[i + 2 * k];
+            const int32_t b = cols[i + 2 * k + 1];
+            const int32_t cell = a >> 1;
+            pairs = (b == a || b == a + 1) && a + 1 <= maxCol && cell + 1 <= (maxCol >> 1);
+            if (!pairs) break;
+            lumaWords[k] = Load16(row.luma + a);
+            lumaShift[k] = 8 * (b - a);
+            chromaShift[k] = ((b >> 1) - cell) * (nv12 ? 16 : 8);
+            if (nv12) {
+                chromaA[k] = Load32(row.u + 2 * static_cast<std::ptrdiff_t>(cell));
+            } else {
+                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(cell) * row.chromaStep;
+                chromaA[k] = row.u[at] | (row.u[at + row.chromaStep] << 8);
+                chromaB[k] = row.v[at] | (row.v[at + row.chromaStep] << 8);
+            }
+        }
         uint8_t* p = rgb + 3 * static_cast<std::ptrdiff_t>(i);
-        if (!_mm256_testz_si256(over, over)) {
-            GatherRowScalar(row, cols + i, 8, p);
+        if (!pairs) {
+            GatherRowScalar(row, cols + i, 16, p);
             continue;
         }
-        const __m256i y = _mm256_and_si256(_mm256_i32gather_epi32(luma, c, 1), low);
-        __m256i us, vs;
+        const __m256i lw = _mm256_load_si256(reinterpret_cast<const __m256i*>(lumaWords));
+        const __m256i ls = _mm256_load_si256(reinterpret_cast<const __m256i*>(lumaShift));
+        const __m256i cs = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaShift));
+        const __m256i ca = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaA));
+        const __m256i y0 = _mm256_and_si256(lw, low);
+        const __m256i y1 = _mm256_and_si256(_mm256_srlv_epi32(lw, ls), low);
+        __m256i u0, v0, u1, v1;
         if (nv12) {
-            const __m256i uv = _mm256_i32gather_epi32(u, chroma, 1);
-            us = _mm256_and_si256(uv, low);
-            vs = _mm256_and_si256(_mm256_srli_epi32(uv, 8), low);
+            u0 = _mm256_and_si256(ca, low);
+            v0 = _mm256_and_si256(_mm256_srli_epi32(ca, 8), low);
+            const __m256i second = _mm256_srlv_epi32(ca, cs);
+            u1 = _mm256_and_si256(second, low);
+            v1 = _mm256_and_si256(_mm256_srli_epi32(second, 8), low);
         } else {
-            us = _mm256_and_si256(_mm256_i32gather_epi32(u, chroma, 1), low);
-            vs = _mm256_and_si256(_mm256_i32gather_epi32(v, chroma, 1), low);
+            const __m256i cb = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaB));
+            u0 = _mm256_and_si256(ca, low);
+            v0 = _mm256_and_si256(cb, low);
+            u1 = _mm256_and_si256(_mm256_srlv_epi32(ca, cs), low);
+            v1 = _mm256_and_si256(_mm256_srlv_epi32(cb, cs), low);
         }
-        const __m256i cc = _mm256_sub_epi32(y, _mm256_set1_epi32(16));
-        const __m256i d = _mm256_sub_epi32(us, _mm256_set1_epi32(128));
-        const __m256i e = _mm256_sub_epi32(vs, _mm256_set1_epi32(128));
-        // 298 C + 128, then + 409 E, - 100 D - 208 E, + 516 D.
-        const __m256i base = Dot(Pair(cc, _mm256_set1_epi32(1)), 298, 128);
-        const __m256i r = Clamp8(_mm256_add_epi32(base, Dot(Pair(e, e), 409, 0)));
-        const __m256i g = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, e), -100, -208)));
-        const __m256i b = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, d), 516, 0)));
-        const __m256i px = _mm256_or_si256(r, _mm256_or_si256(_mm256_slli_epi32(g, 8), _mm256_slli_epi32(b, 16)));
-        const __m256i packed = _mm256_shuffle_epi8(px, compact);
-        const __m128i lo = _mm256_castsi256_si128(packed);
-        const __m128i hi = _mm256_extracti128_si256(packed, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), lo);
-        const int32_t loTail = _mm_cvtsi128_si32(_mm_srli_si128(lo, 8));
-        __builtin_memcpy(p + 8, &loTail, 4);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 12), hi);
-        const int32_t hiTail = _mm_cvtsi128_si32(_mm_srli_si128(hi, 8));
-        __builtin_memcpy(p + 20, &hiTail, 4);
+        const __m256i first = ConvertEight(y0, u0, v0);
+        const __m256i second = ConvertEight(y1, u1, v1);
+        // Pixels in column order: pairs 0-1 and 4-5 (lo), 2-3 and 6-7 (hi).
+        const __m256i lo = _mm256_shuffle_epi8(_mm256_unpacklo_epi32(first, second), compact);
+        const __m256i hi = _mm256_shuffle_epi8(_mm256_unpackhi_epi32(first, second), compact);
+        StoreTwelve(p, _mm256_castsi256_si128(lo));
+        StoreTwelve(p + 12, _mm256_castsi256_si128(hi));
+        StoreTwelve(p + 24, _mm256_extracti128_si256(lo, 1));
+        StoreTwelve(p + 36, _mm256_extracti128_si256(hi, 1));
     }
     GatherRowScalar(row, cols + i, n - i, rgb + 3 * static_cast<std::ptrdiff_t>(i));
 }
