@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "compositing/background_blur.h"
+#include "compositing/layout_of.h"
 #include "compositing/resample_axis.h"
 #include "compositing/yuv_colour.h"
 #include "image/pixel_format.h"
 #include "image/rows.h"
-#include "instances/yuv_bt601.h"
+#include "resampling/yuv_kernels.h"
 
 namespace vidra {
 namespace compositing {
@@ -32,6 +33,9 @@ struct YuvBuffers {
     uint8_t* chromaMask;
     uint8_t* lumaBack[2];  // background luma rows
     uint8_t* chromaBack;   // background chroma row in the output's layout (I420: U, then V)
+    // Transparent only.
+    int32_t* columns;      // 0 .. width - 1
+    uint8_t* rgbRow;       // a frame row converted to RGB24
     // Blur only.
     BlurBuffers blur;
     YuvSums sums;
@@ -51,6 +55,10 @@ YuvBuffers Take(ScratchArena& arena, int32_t width, int32_t height, const VidraC
     b.lumaBack[0] = arena.Take<uint8_t>(width);
     b.lumaBack[1] = arena.Take<uint8_t>(width);
     b.chromaBack = arena.Take<uint8_t>(chromaBytes);
+    if (o.background == VIDRA_BACKGROUND_TRANSPARENT) {
+        b.columns = arena.Take<int32_t>(width);
+        b.rgbRow = arena.Take<uint8_t>(3 * static_cast<size_t>(width));
+    }
     if (o.background != VIDRA_BACKGROUND_BLUR) return b;
     const BlurPlan plan = PlanBlur(width, height, o.blurStrength);
     b.blur = TakeBlurBuffers(arena, plan, width);
@@ -173,24 +181,18 @@ void ImageChroma(const VidraImage& image, int32_t cy, int32_t outStep, uint8_t* 
     }
 }
 
-// TRANSPARENT: the frame in RGB (each pixel with the chroma of its block),
-// the mask as alpha.
-void ToPackedWithAlpha(const VidraImage& frame, const VidraMask& mask, VidraImage& output) {
-    const image::ChannelOrder o = image::FindFormat(output.format)->order;
+// TRANSPARENT: the frame in RGB as the input stage converts it (each pixel
+// with the chroma of its block), the mask as alpha.
+void ToPackedWithAlpha(const VidraImage& frame, const VidraMask& mask, VidraImage& output, const YuvBuffers& b,
+                       const RowKernels& rowKernels) {
+    for (int32_t x = 0; x < frame.width; ++x) b.columns[x] = x;
+    const auto gather = resampling::ActiveYuvKernels().gatherRow;
+    const RowLayout rgb{3, 0, 1, 2}, out = LayoutOf(output.format);
     for (int32_t y = 0; y < frame.height; ++y) {
-        const uint8_t* luma = RowOf(frame, 0, y);
-        const uint8_t* m = RowOf(mask, y);
         const Chroma c = ChromaRow(frame, y / 2);
-        uint8_t* d = RowOf(output, 0, y);
-        for (int32_t x = 0; x < frame.width; ++x, d += o.bpp) {
-            uint8_t rgb[3];
-            const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(x / 2) * c.step;
-            instances::YuvToRgbBt601(luma[x], c.u[j], c.v[j], rgb);
-            d[o.red] = rgb[0];
-            d[o.green] = rgb[1];
-            d[o.blue] = rgb[2];
-            d[3] = m[x];
-        }
+        const resampling::YuvRow row{RowOf(frame, 0, y), c.u, c.v, c.step};
+        gather(row, b.columns, frame.width, b.rgbRow);
+        rowKernels.pack(b.rgbRow, rgb, RowOf(mask, y), RowOf(output, 0, y), out, frame.width);
     }
 }
 
@@ -202,12 +204,12 @@ void TakeYuvBuffers(ScratchArena& arena, int32_t width, int32_t height, const Vi
 
 void CompositeYuv(const VidraImage& frame, const VidraMask& mask, const VidraCompositeOptions& o,
                   VidraImage& output, ScratchArena& arena, const RowKernels& rowKernels, const YuvKernels& k) {
-    if (o.background == VIDRA_BACKGROUND_TRANSPARENT) {
-        ToPackedWithAlpha(frame, mask, output);
-        return;
-    }
     const int32_t width = frame.width, height = frame.height;
     const YuvBuffers b = Take(arena, width, height, o);
+    if (o.background == VIDRA_BACKGROUND_TRANSPARENT) {
+        ToPackedWithAlpha(frame, mask, output, b, rowKernels);
+        return;
+    }
     const int32_t cw = b.chromaWidth, chromaHeight = CellCount(height, 2);
     const bool interleaved = image::FindFormat(output.format)->planes == 2;
     const int32_t outStep = interleaved ? 2 : 1;
