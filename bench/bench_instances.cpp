@@ -10,6 +10,7 @@
 #include "bench/bench_support.h"
 #include "instances/image_adapter.h"
 #include "instances/segmenter_instance.h"
+#include "segmenter/class_ipu_plus.h"
 
 namespace {
 
