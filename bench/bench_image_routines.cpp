@@ -1,6 +1,8 @@
 // The image routines at the sizes one frame uses, at every kernel tier this
 // processor has (scalar reference, SSE2, AVX2, AVX-512), each through its
-// kernel table as the library calls it.
+// kernel table as the library calls it; and the instances' input stage (host
+// layout to the 288 x 160 network input) per pixel format, through the active
+// tables (VIDRA_CPU_TIER selects the tier).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "common/cpu_features.h"
+#include "instances/image_adapter.h"
+#include "instances/network_input.h"
 #include "postprocess/connection_filter.h"
 #include "postprocess/mask_kernels.h"
 #include "resampling/resize_kernels.h"
@@ -152,6 +156,49 @@ void BM_KeepLargestComponent(benchmark::State& s) {
     }
 }
 
+// A random frame in the format, rows packed, YUV planes one after the other.
+struct HostFrame {
+    HostFrame(int width, int height, int32_t format) {
+        const bool yuv = format == VIDRA_PIXEL_NV12 || format == VIDRA_PIXEL_I420;
+        const int bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
+        const size_t luma = static_cast<size_t>(width) * height;
+        bytes = Bytes(yuv ? luma + 2 * (luma / 4) : luma * bpp);
+        image.width = width;
+        image.height = height;
+        image.format = format;
+        image.planes[0] = bytes.data();
+        image.strides[0] = yuv ? width : width * bpp;
+        if (yuv) {
+            image.planes[1] = bytes.data() + luma;
+            image.strides[1] = format == VIDRA_PIXEL_NV12 ? width : width / 2;
+            image.planes[2] = format == VIDRA_PIXEL_I420 ? bytes.data() + luma + luma / 4 : nullptr;
+            image.strides[2] = width / 2;
+        }
+    }
+    std::vector<uint8_t> bytes;
+    VidraImage image{};
+};
+
+// NetworkInput::Resample: the whole difference between the pixel formats.
+void BM_NetworkInput(benchmark::State& s) {
+    const int width = static_cast<int>(s.range(0)), height = static_cast<int>(s.range(1));
+    const HostFrame frame(width, height, static_cast<int32_t>(s.range(2)));
+    instances::FrameView view;
+    if (instances::AdaptImage(frame.image, view) != VIDRA_STATUS_OK) {
+        s.SkipWithError("frame refused");
+        return;
+    }
+    rgbproc::RGBPROCESS resampler;
+    instances::NetworkInput input;
+    input.Prepare(resampler, width, height);
+    std::vector<uint8_t> resized(288 * 160 * 4);
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(input.Resample(view, resized.data()));
+        benchmark::ClobberMemory();
+    }
+    s.SetLabel(vidra::CpuTierName(vidra::ActiveCpuTier()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +217,12 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("BM_Blur" + n).c_str(), BM_Blur, tier)->Unit(benchmark::kMicrosecond);
     }
     benchmark::RegisterBenchmark("BM_KeepLargestComponent", BM_KeepLargestComponent)->Unit(benchmark::kMicrosecond);
+    auto* input = benchmark::RegisterBenchmark("BM_NetworkInput", BM_NetworkInput);
+    for (int format : {VIDRA_PIXEL_RGB24, VIDRA_PIXEL_BGRA32, VIDRA_PIXEL_NV12, VIDRA_PIXEL_I420}) {
+        input->Args({1280, 720, format});
+        input->Args({640, 480, format});
+    }
+    input->ArgNames({"w", "h", "format"})->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
