@@ -138,14 +138,26 @@ void BlendPlaneAvx2(const uint8_t* f, const uint8_t* b0, const uint8_t* b1, int3
         } else {
             m = Load(mask + x);
         }
-        const __m256i fv = Load(f + x), v0 = Load(b0 + x), v1 = Load(b1 + x);
+        const __m256i fv = Load(f + x), v0 = Load(b0 + x);
+        // Masks are mostly 0 and 255, where the formula gives the background
+        // or the frame byte exactly.
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, _mm256_set1_epi8(-1))) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), fv);
+            continue;
+        }
+        const __m256i v1 = Load(b1 + x);
+        const bool none = _mm256_movemask_epi8(_mm256_cmpeq_epi8(m, zero)) == -1;
         __m256i parts[2];
         for (int h = 0; h < 2; ++h) {
-            const __m256i ff = h == 0 ? _mm256_unpacklo_epi8(fv, zero) : _mm256_unpackhi_epi8(fv, zero);
-            const __m256i mm = h == 0 ? _mm256_unpacklo_epi8(m, zero) : _mm256_unpackhi_epi8(m, zero);
             __m256i b = h == 0 ? _mm256_unpacklo_epi8(v0, zero) : _mm256_unpackhi_epi8(v0, zero);
             if (wb != 0)
                 b = Lerp16(b, h == 0 ? _mm256_unpacklo_epi8(v1, zero) : _mm256_unpackhi_epi8(v1, zero), w0, w1);
+            if (none) {
+                parts[h] = b;
+                continue;
+            }
+            const __m256i ff = h == 0 ? _mm256_unpacklo_epi8(fv, zero) : _mm256_unpackhi_epi8(fv, zero);
+            const __m256i mm = h == 0 ? _mm256_unpacklo_epi8(m, zero) : _mm256_unpackhi_epi8(m, zero);
             parts[h] = Mix16(ff, b, mm);
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(parts[0], parts[1]));
