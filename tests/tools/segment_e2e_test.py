@@ -283,8 +283,12 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(len(m), 301 * 301)
         self.assertEqual(decode("mask-file.png", "gray"), m, "a model file is taken as its folder's search finds it")
         self.assertNotEqual(decode("mask-switches.png", "gray"), m, "the record's switches reach the library")
-        version = subprocess.run([ARGS.tool, "--version"], stdout=PIPE, check=True).stdout.decode()
+        # Even what was asked for goes to stderr: stdout is the library's.
+        version = self.tool("--version")
         self.assertRegex(version, r"^vidra-segment \d+\.\d+\.\d+ \(library \d+\.\d+\.\d+\)\n$")
+        usage = self.tool("--help")
+        self.assertIn("--output", usage)
+        self.assertIn(os.path.realpath(ARGS.models), usage)  # the default model folder it would use
         self.assertNotEqual(refined, m)
         # Each composite follows its own mask exactly.
         for mask, name in ((m, "green.png"), (refined, "green-ref.png")):

@@ -36,6 +36,8 @@ void LogFile::Write(int32_t level, const char* message) {
     if (!file_) return;
     const std::string line = FormatLogLine(call_, level, message);
     std::fprintf(file_, "%s\n", line.c_str());
+    // Windows' C runtime has no line buffering (_IOLBF is full buffering there).
+    std::fflush(file_);
 }
 
 }  // namespace vseg

@@ -60,6 +60,11 @@ int CheckRun(const Options& opts, std::vector<OutputSpec>& specs, std::string& w
     for (OutputSpec& o : specs) {
         o.encoder = ChooseEncoder(o.path, o.format, Inspect(o.path).kind == PathKind::Device);
         why = o.encoder.error;
+        if (why.empty() && o.encoder.device) why = DevicesUnsupported(o.path);
+        if (!why.empty()) return kExitUsage;
+    }
+    if (opts.input.rfind("/dev/", 0) == 0) {
+        why = DevicesUnsupported(opts.input);
         if (!why.empty()) return kExitUsage;
     }
     const bool urlInput = opts.input.find("://") != std::string::npos;

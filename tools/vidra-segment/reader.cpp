@@ -1,5 +1,7 @@
 #include "reader.h"
 
+#include "ffmpeg_options.h"
+
 namespace vseg {
 namespace {
 
@@ -19,9 +21,9 @@ std::vector<std::string> ReaderArgs(const std::string& input, const std::vector<
     std::string filter = "scale=" + std::to_string(width) + ":" + std::to_string(height);
     argv.insert(argv.end(), {"-i", input, "-map", "0:v:0"});
     if (constantRate.empty())
-        argv.insert(argv.end(), {"-fps_mode", "passthrough"});
+        argv.insert(argv.end(), {FpsModeOption(), "passthrough"});
     else
-        argv.insert(argv.end(), {"-fps_mode", "cfr", "-r", constantRate});
+        argv.insert(argv.end(), {FpsModeOption(), "cfr", "-r", constantRate});
     argv.insert(argv.end(), {"-vf", filter, "-f", "rawvideo", "-pix_fmt", bytesPerPixel == 4 ? "rgba" : "rgb24", "-"});
     return argv;
 }

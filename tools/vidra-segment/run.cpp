@@ -2,12 +2,14 @@
 
 #include "background.h"
 #include "compositor.h"
+#include "ffmpeg_options.h"
 #include "frame_source.h"
 #include "log_file.h"
 #include "output_plan.h"
 #include "pipeline.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
+#include "platform/process.h"
 #include "platform/thread_time.h"
 #include "probe.h"
 #include "progress.h"
@@ -28,7 +30,7 @@ int Fail(int code, const std::string& message) {
 }
 
 int NoFfmpeg(const char* program) {
-    return Fail(kExitNoFfmpeg, std::string(program) + " not found on PATH (install Debian's ffmpeg package)");
+    return Fail(kExitNoFfmpeg, std::string(program) + " not found on PATH (" + FfmpegInstallHint() + ")");
 }
 
 // The stages of one run, declared in the order they are set up (and torn
@@ -118,6 +120,7 @@ int Stages::Prepare() {
 int Stages::Start() {
     // A live source keeps only its newest frame; a file waits for us.
     const size_t pixels = static_cast<size_t>(info_.width) * info_.height;
+    LearnFfmpegOptions();
     SpawnError rc = source_.Start(ReaderArgs(opts_.input, opts_.inputArgs, info_.width, info_.height, step_,
                                              paced_ ? info_.frameRate : ""),
                                   pixels * step_, dropWhenBehind_ ? 1 : 3, dropWhenBehind_, paced_ ? info_.fps : 0);

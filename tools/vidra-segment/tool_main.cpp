@@ -19,13 +19,14 @@ int ToolMain(const std::vector<std::string>& args) {
     for (const std::string& a : args) argv.push_back(a.c_str());
     Options opts;
     const std::string error = ParseOptions(static_cast<int>(argv.size()), argv.data(), opts);
-    // What the user asked to see goes to standard output; nothing else does.
+    // Standard error even for what the user asked to see: standard output
+    // belongs to the library's global exports.
     if (opts.help) {
-        std::fputs(UsageText("vidra-segment", DefaultModelDir()).c_str(), stdout);
+        std::fputs(UsageText("vidra-segment", DefaultModelDir()).c_str(), stderr);
         return kExitOk;
     }
     if (opts.version) {
-        std::printf("vidra-segment %s (library %s)\n", VIDRA_VERSION_STRING, VidraGetVersionString());
+        std::fprintf(stderr, "vidra-segment %s (library %s)\n", VIDRA_VERSION_STRING, VidraGetVersionString());
         return kExitOk;
     }
     if (!error.empty()) {

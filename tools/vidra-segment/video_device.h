@@ -13,4 +13,8 @@ namespace vseg {
 // ffmpeg can write (YUYV, UYVY, NV12, RGB24, BGR24).
 std::string CheckVideoOutputDevice(const std::string& path, std::string& pixelFormat);
 
+// "" where live devices and virtual cameras exist (Linux); elsewhere why
+// path, a device name such as /dev/video0, cannot be used (a usage error).
+std::string DevicesUnsupported(const std::string& path);
+
 }  // namespace vseg

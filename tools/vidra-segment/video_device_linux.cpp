@@ -64,4 +64,6 @@ std::string CheckVideoOutputDevice(const std::string& path, std::string& pixelFo
     return error;
 }
 
+std::string DevicesUnsupported(const std::string&) { return ""; }
+
 }  // namespace vseg

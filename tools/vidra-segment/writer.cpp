@@ -1,5 +1,8 @@
 #include "writer.h"
 
+#include "ffmpeg_options.h"
+#include "platform/file_system.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,10 +10,12 @@ namespace vseg {
 namespace {
 
 std::string Extension(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot + 1);
+    // In the file's name only: the platform knows its separators (and drives).
+    std::string folder, name;
+    SplitPath(path, folder, name);
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return "";
+    std::string ext = name.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext;
 }
@@ -141,7 +146,7 @@ std::vector<std::string> WriterArgs(const std::string& path, const EncoderChoice
         else
             argv.insert(argv.end(), {"-preset", "ultrafast", "-x264-params", "deblock=1,0,0:aq-mode=1"});
     }
-    if (wallclock) argv.insert(argv.end(), {"-fps_mode", "passthrough"});
+    if (wallclock) argv.insert(argv.end(), {FpsModeOption(), "passthrough"});
     if (audio) {
         argv.insert(argv.end(), stream.audioArgs.begin(), stream.audioArgs.end());
         // The video decides the length (--max-frames, an interrupted run).

@@ -24,6 +24,9 @@ struct ProcessStatus {
 // "exited with status 1", "was killed by signal 9".
 std::string Describe(const ProcessStatus& status);
 
+// How ffmpeg and ffprobe are put where Start finds them on this system.
+const char* FfmpegInstallHint();
+
 // Starting a child fails with one of these.
 enum class SpawnError { None, NotFound, Other };
 

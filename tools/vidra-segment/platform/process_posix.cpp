@@ -36,6 +36,8 @@ std::string Describe(const ProcessStatus& s) {
     return "exited with status " + std::to_string(s.exitCode);
 }
 
+const char* FfmpegInstallHint() { return "install Debian's ffmpeg package"; }
+
 ChildProcess::ChildProcess() : h_(new Handles) {}
 
 ChildProcess::~ChildProcess() {
