@@ -359,9 +359,17 @@ int32_t GatherableColumns(const ResizeTableView& t) {
     return n;
 }
 
-inline __m256 Channel(__m256i dwords, int32_t byte) {
-    return _mm256_cvtepi32_ps(
-        _mm256_and_si256(_mm256_srl_epi32(dwords, _mm_cvtsi32_si128(8 * byte)), _mm256_set1_epi32(0xFF)));
+// Byte `byte` of each dword, zero-extended, as float: the byte shuffle
+// `pick` holds byte in the low byte of each dword and 0x80 (zero) above.
+inline __m256 Channel(__m256i dwords, __m256i pick) {
+    return _mm256_cvtepi32_ps(_mm256_shuffle_epi8(dwords, pick));
+}
+
+inline __m256i Pick(int32_t byte) {
+    const int32_t b = byte;
+    return _mm256_setr_epi8(b, -128, -128, -128, b + 4, -128, -128, -128, b + 8, -128, -128, -128, b + 12, -128,
+                            -128, -128, b, -128, -128, -128, b + 4, -128, -128, -128, b + 8, -128, -128, -128,
+                            b + 12, -128, -128, -128);
 }
 
 // Eight columns per step: each pixel's bytes by one dword gather per sample;
@@ -376,7 +384,9 @@ void PixelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t
     const __m256i alpha = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
     const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    // Dword reads end at the last column's x1 + 3, one past the scalar reads.
+    const __m256i picks[3] = {Pick(swapRedBlue ? 2 : 0), Pick(1), Pick(swapRedBlue ? 0 : 2)};
+    // A dword read at the last column's x1 would pass the scalar reads by one
+    // byte: such columns are left to the scalar kernel.
     int32_t end = t.dstWidth;
     while (end > 0 && t.x1[end - 1] > t.x1[t.dstWidth - 1] - 1) --end;
     const int* s0 = reinterpret_cast<const int*>(src0);
@@ -393,11 +403,11 @@ void PixelRow(const uint8_t* src0, const uint8_t* src1, const ResizeTableView& t
         const __m256 wb = _mm256_loadu_ps(t.wx1 + x);
         __m256i px = zero;
         for (int32_t c = 0; c < 3; ++c) {
-            const int32_t from = swapRedBlue ? 2 - c : c;
-            __m256 v = _mm256_mul_ps(_mm256_mul_ps(Channel(d00, from), wa), wy0);
-            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d10, from), wb), wy0));
-            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d01, from), wa), wy1));
-            v = _mm256_add_ps(v, _mm256_mul_ps(Channel(d11, from), _mm256_mul_ps(wb, wy1)));
+            const __m256i pick = picks[c];
+            __m256 v = _mm256_mul_ps(_mm256_mul_ps(Channel(d00, pick), wa), wy0);
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d10, pick), wb), wy0));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(Channel(d01, pick), wa), wy1));
+            v = _mm256_add_ps(v, _mm256_mul_ps(Channel(d11, pick), _mm256_mul_ps(wb, wy1)));
             // Clamped as ClampByte (INT32_MIN, for NaN or overflow, gives 0).
             const __m256i q = _mm256_min_epi32(
                 _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_add_ps(v, half)), zero), c255);
