@@ -70,6 +70,8 @@ struct _GstVidra {
   guint8 *scratch;
   gsize scratch_size;
   GstBuffer *pending_mask;      /* attached once the frame is unmapped */
+  GstBufferPool *mask_pool;     /* attached masks, recycled when released */
+  gsize mask_pool_size;
   GstVidraBackgroundImage bg;
   GstVidraStats stats;
   gboolean warned_transparent;
@@ -358,6 +360,35 @@ warn_unavailable (GstVidra * self, const Settings * s,
   }
 }
 
+/* A buffer for an attached mask of size bytes, from a pool of them: a
+ * fresh allocation of a frame's mask each frame costs page faults. */
+static GstBuffer *
+acquire_mask_buffer (GstVidra * self, gsize size)
+{
+  GstBuffer *buffer = NULL;
+
+  if (self->mask_pool != NULL && self->mask_pool_size != size) {
+    gst_buffer_pool_set_active (self->mask_pool, FALSE);
+    gst_clear_object (&self->mask_pool);
+  }
+  if (self->mask_pool == NULL) {
+    GstStructure *config;
+    self->mask_pool = gst_buffer_pool_new ();
+    self->mask_pool_size = size;
+    config = gst_buffer_pool_get_config (self->mask_pool);
+    gst_buffer_pool_config_set_params (config, NULL, (guint) size, 2, 0);
+    if (!gst_buffer_pool_set_config (self->mask_pool, config)
+        || !gst_buffer_pool_set_active (self->mask_pool, TRUE)) {
+      gst_clear_object (&self->mask_pool);
+      return NULL;
+    }
+  }
+  if (gst_buffer_pool_acquire_buffer (self->mask_pool, &buffer, NULL)
+      != GST_FLOW_OK)
+    return NULL;
+  return buffer;
+}
+
 static GstFlowReturn
 process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
 {
@@ -391,7 +422,7 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
   mask.height = height;
   mask.stride = width;
   if (attach) {
-    mask_buffer = gst_buffer_new_allocate (NULL, mask_bytes, NULL);
+    mask_buffer = acquire_mask_buffer (self, mask_bytes);
     if (mask_buffer == NULL || !gst_buffer_map (mask_buffer, &map,
             GST_MAP_WRITE)) {
       gst_clear_buffer (&mask_buffer);
@@ -498,6 +529,10 @@ release_stream_state (GstVidra * self)
   g_clear_pointer (&self->scratch, g_free);
   self->scratch_size = 0;
   gst_clear_buffer (&self->pending_mask);
+  if (self->mask_pool != NULL) {
+    gst_buffer_pool_set_active (self->mask_pool, FALSE);
+    gst_clear_object (&self->mask_pool);
+  }
   gst_vidra_background_clear (&self->bg);
   gst_vidra_stats_reset (&self->stats);
   self->warned_transparent = FALSE;
