@@ -136,7 +136,8 @@ class WindowsToolTest(unittest.TestCase):
             self.assertEqual(listing(d), before, args)
 
     def test_interrupted_run_keeps_whole_files(self):
-        # Wine turns SIGINT into the console's Ctrl-C event for the program's handler.
+        # Ctrl-C: Wine turns SIGINT into the console's Ctrl-C event for the program's handler.
+        # (GenerateConsoleCtrlEvent finds no console under a headless Wine: Ctrl-Break is not sent here.)
         d = pathlib.Path(work("interrupted"))
         d.mkdir()
         ffmpeg("-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "500", "-c:v", "ffv1", str(d / "long.mkv"))
@@ -154,12 +155,13 @@ class WindowsToolTest(unittest.TestCase):
         out, err = p.communicate(timeout=120)
         err = (seen + err).decode("utf-8", "replace")
         self.assertEqual((p.returncode, out), (6, b""), err)
+        self.assertIn("interrupted", err)
         frames = int(err.split("interrupted after ")[1].split()[0])
-        self.assertTrue(5 <= frames < 500, err)
+        self.assertTrue(3 <= frames < 500, err)
+        # Whole files of the frames processed, the earlier file replaced, no temporary left.
         self.assertEqual(streams(str(d / "out.mp4")), {"video": frames})
         self.assertEqual(len(decode(str(d / "mask.mkv"), "gray")), frames * 160 * 120)
-        self.assertEqual(sorted(os.listdir(d)), ["long.mkv", "mask.mkv", "out.mp4"])  # no temporary left
-
+        self.assertEqual(sorted(os.listdir(d)), ["long.mkv", "mask.mkv", "out.mp4"])
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
