@@ -121,6 +121,9 @@ class WindowsToolTest(unittest.TestCase):
         os.link(d / "clip.mkv", d / "hard.mkv")
         (d / "earlier.mkv").write_bytes(b"an earlier result")
         before = listing(d)
+        # What was asked for goes to stderr as well (run_tool checks that stdout stays empty).
+        self.assertIn("--output", self.run_tool("--help", cwd=d))
+        self.assertRegex(self.run_tool("--version", cwd=d), r"^vidra-segment \d+\.\d+\.\d+ \(library [^)]+\)\r?\n$")
         for code, mention, args, *env in [
                 (4, "ffprobe not found", ["-o", "x.png", "clip.mkv"], wine_env(on_path=False)),
                 (2, "same file", ["-o", "clip.mkv", "clip.mkv"]),
