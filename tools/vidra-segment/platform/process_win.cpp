@@ -195,10 +195,12 @@ SpawnError ChildProcess::Start(const std::vector<std::string>& argv, Stdio in, S
     si.hStdError = childEnd[2];
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
-    // A group of its own: a Ctrl-C typed in the console reaches only us, and
-    // we finish the outputs (ffmpeg would stop mid-file).
+    // Not in our console (a hidden one of its own) and in a group of its own:
+    // Ctrl-C and Ctrl-Break, which a console sends to every process attached
+    // to it, reach only us, and we finish the outputs (ffmpeg would stop
+    // mid-file and fail our writes). Its standard error still goes where ours does.
     const BOOL started = CreateProcessW(Widen(program).c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                        CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si, &pi);
+                                        CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
     const DWORD why = GetLastError();
     for (HANDLE& hnd : childEnd) CloseH(hnd);
     if (!started) {
