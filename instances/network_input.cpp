@@ -39,7 +39,11 @@ void NetworkInput::Prepare(rgbproc::RGBPROCESS& resampler, int32_t width, int32_
         gatherColumns_[2 * x] = unit_[x];
         gatherColumns_[2 * x + 1] = unit_[kOutWidth + x];
     }
-    rows_.assign(2 * static_cast<size_t>(kOutWidth) * 6, 0);
+    // Up to a few times the sampled pixels, converting whole rows (contiguous
+    // vector loads) is faster than picking the samples; wider frames pick.
+    denseWidth_ = width <= 8 * kOutWidth ? width : 0;
+    const size_t rowBytes = denseWidth_ > 0 ? static_cast<size_t>(denseWidth_) * 3 : static_cast<size_t>(kOutWidth) * 6;
+    rows_.assign(2 * rowBytes, 0);
 }
 
 vidra::resampling::ResizeTableView NetworkInput::Tables(const std::vector<int32_t>& indices) const {
@@ -77,16 +81,17 @@ void NetworkInput::GatherRow(const FrameView& frame, int32_t row, uint8_t* out) 
     yuv.u = chroma1;
     yuv.v = planar ? RowOf(frame, 2, row / 2) : chroma1 + 1;
     yuv.chromaStep = planar ? 1 : 2;
-    vidra::resampling::ActiveYuvKernels().gatherRow(yuv, gatherColumns_.data(),
-                                                    static_cast<int32_t>(gatherColumns_.size()), out);
+    const auto& k = vidra::resampling::ActiveYuvKernels();
+    if (denseWidth_ > 0) k.convertRow(yuv, denseWidth_, out);
+    else k.gatherRow(yuv, gatherColumns_.data(), static_cast<int32_t>(gatherColumns_.size()), out);
 }
 
 void NetworkInput::ResampleYuv(const FrameView& frame, uint8_t* resized) {
-    const vidra::resampling::ResizeTableView t = Tables(gathered_);
+    const vidra::resampling::ResizeTableView t = Tables(denseWidth_ > 0 ? step3_ : gathered_);
     const auto pixelRow = vidra::resampling::ActiveResizeKernels().pixelRow;
     const int32_t* rows0 = unit_.data() + 2 * kOutWidth;
     const int32_t* rows1 = rows0 + kOutHeight;
-    const size_t rowBytes = static_cast<size_t>(kOutWidth) * 6;
+    const size_t rowBytes = rows_.size() / 2;
     uint8_t* buffers[2] = {rows_.data(), rows_.data() + rowBytes};
     int32_t held[2] = {-1, -1};  // source row in each buffer
     // An enlargement samples the same source rows for several output rows:

@@ -1,8 +1,9 @@
 // Resamples a host frame, in its own layout and strides, straight into the
 // segmenter's 288 x 160 resized frame with the bilinear arithmetic of the
 // global frame path: no copy of the frame is made. Packed RGB/BGR layouts are
-// read in place; for NV12/I420 only the samples the filter reads are
-// converted to RGB (two source rows per output row).
+// read in place; for NV12/I420 the two source rows of each output row are
+// converted to RGB (whole rows, or only the samples the filter reads when the
+// frame is much wider than the input).
 #ifndef VIDRA_INSTANCES_NETWORK_INPUT_H
 #define VIDRA_INSTANCES_NETWORK_INPUT_H
 
@@ -30,8 +31,9 @@ private:
     vidra::resampling::ResizeTableView Tables(const std::vector<int32_t>& indices) const;
     void ResamplePacked(const FrameView& frame, int32_t step, uint8_t* resized);
     void ResampleYuv(const FrameView& frame, uint8_t* resized);
-    // Converts the two samples of every output column of source row `row`
-    // into `out` (RGB, 6 bytes per column).
+    // Converts source row `row` into `out`: every pixel (RGB, 3 bytes each)
+    // when denseWidth_ is set, else the two samples of every output column
+    // (6 bytes per column).
     void GatherRow(const FrameView& frame, int32_t row, uint8_t* out) const;
 
     // Step-1 tables (source column and row numbers) and the shared weights.
@@ -42,7 +44,10 @@ private:
     std::vector<int32_t> step4_;
     std::vector<int32_t> gathered_;
     std::vector<int32_t> gatherColumns_;  // source column of each gathered sample
-    std::vector<uint8_t> rows_;  // two gathered rows
+    // Frames up to this wide have whole rows converted (0: the sampled
+    // pixels only, in the order of gathered_).
+    int32_t denseWidth_ = 0;
+    std::vector<uint8_t> rows_;  // two converted rows
 };
 
 }  // namespace instances

@@ -29,9 +29,15 @@ struct YuvKernels {
     // i < n: luma[c] with u[(c / 2) * chromaStep] and v[(c / 2) * chromaStep].
     // Reads no other byte of the planes than those (columns >= 0, any order).
     void (*gatherRow)(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb);
+    // Every pixel of the row: rgb[3 x .. 3 x + 2] for x < width, as
+    // gatherRow of the columns 0 .. width - 1.
+    void (*convertRow)(const YuvRow& row, int32_t width, uint8_t* rgb);
 };
 
 void GatherRowScalar(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb);
+void ConvertRowScalar(const YuvRow& row, int32_t width, uint8_t* rgb);
+// Pixels [xBegin, xEnd) of ConvertRowScalar: the tails of the vector twins.
+void ConvertColumnsScalar(const YuvRow& row, int32_t xBegin, int32_t xEnd, uint8_t* rgb);
 
 void FillYuvKernels(YuvKernels& k, CpuTier tier);
 void FillYuvKernelsSse2(YuvKernels& k);

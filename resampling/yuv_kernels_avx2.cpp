@@ -128,11 +128,83 @@ void GatherRow(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb) 
     GatherRowScalar(row, cols + i, n - i, rgb + 3 * static_cast<std::ptrdiff_t>(i));
 }
 
+// The BT.601 sums in 16-bit lanes: with 298 = 256 + 42, 409 = 512 - 103,
+// 208 = 256 - 48 and 516 = 512 + 4, each sum is 256 (C + m) + X with X within
+// 16 bits, and (256 (C + m) + X) >> 8 = C + m + (X >> 8) exactly.
+inline __m128i Channel16(__m256i cm, __m256i x) {
+    const __m256i sum = _mm256_add_epi16(cm, _mm256_srai_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), 8));
+    // Negative sums give 0, those above 255 give 255, as ClampShift8.
+    return _mm_packus_epi16(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+}
+
+// kInterleave[3 q + ch]: byte i of output block q (16 bytes) takes byte
+// (16 q + i) / 3 of plane ch where (16 q + i) % 3 == ch, else nothing.
+alignas(16) constexpr int8_t kInterleave[9][16] = {
+    {0, -128, -128, 1, -128, -128, 2, -128, -128, 3, -128, -128, 4, -128, -128, 5},
+    {-128, 0, -128, -128, 1, -128, -128, 2, -128, -128, 3, -128, -128, 4, -128, -128},
+    {-128, -128, 0, -128, -128, 1, -128, -128, 2, -128, -128, 3, -128, -128, 4, -128},
+    {-128, -128, 6, -128, -128, 7, -128, -128, 8, -128, -128, 9, -128, -128, 10, -128},
+    {5, -128, -128, 6, -128, -128, 7, -128, -128, 8, -128, -128, 9, -128, -128, 10},
+    {-128, 5, -128, -128, 6, -128, -128, 7, -128, -128, 8, -128, -128, 9, -128, -128},
+    {-128, 11, -128, -128, 12, -128, -128, 13, -128, -128, 14, -128, -128, 15, -128, -128},
+    {-128, -128, 11, -128, -128, 12, -128, -128, 13, -128, -128, 14, -128, -128, 15, -128},
+    {10, -128, -128, 11, -128, -128, 12, -128, -128, 13, -128, -128, 14, -128, -128, 15},
+};
+
+// Sixteen pixels per step: contiguous loads, the chroma of each pair of
+// pixels repeated, the sums in 16-bit lanes, the planes interleaved by byte
+// shuffles.
+void ConvertRow(const YuvRow& row, int32_t width, uint8_t* rgb) {
+    const bool nv12 = row.v == row.u + 1 && row.chromaStep == 2;
+    const bool i420 = row.chromaStep == 1;
+    int32_t x = 0;
+    if (nv12 || i420) {
+        for (; x + 16 <= width; x += 16) {
+            const __m256i y = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.luma + x)));
+            __m256i u, v;
+            if (nv12) {
+                // Words U0 V0 U1 V1 ...: each dword holds a pair's U and V.
+                const __m256i uv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.u + x)));
+                const __m256i lowWord = _mm256_set1_epi32(0xFFFF);
+                u = _mm256_or_si256(_mm256_and_si256(uv, lowWord), _mm256_slli_epi32(uv, 16));
+                v = _mm256_or_si256(_mm256_srli_epi32(uv, 16), _mm256_andnot_si256(lowWord, uv));
+            } else {
+                const __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row.u + x / 2));
+                const __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row.v + x / 2));
+                u = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(u8, u8));
+                v = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(v8, v8));
+            }
+            const __m256i cc = _mm256_sub_epi16(y, _mm256_set1_epi16(16));
+            const __m256i d = _mm256_sub_epi16(u, _mm256_set1_epi16(128));
+            const __m256i e = _mm256_sub_epi16(v, _mm256_set1_epi16(128));
+            const __m256i c42 = _mm256_mullo_epi16(cc, _mm256_set1_epi16(42));
+            // R = 298 C + 409 E, G = 298 C - 100 D - 208 E, B = 298 C + 516 D.
+            const __m128i planes[3] = {
+                Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(e, e)),
+                          _mm256_sub_epi16(c42, _mm256_mullo_epi16(e, _mm256_set1_epi16(103)))),
+                Channel16(_mm256_sub_epi16(cc, e),
+                          _mm256_add_epi16(_mm256_sub_epi16(c42, _mm256_mullo_epi16(d, _mm256_set1_epi16(100))),
+                                           _mm256_mullo_epi16(e, _mm256_set1_epi16(48)))),
+                Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(d, d)),
+                          _mm256_add_epi16(c42, _mm256_slli_epi16(d, 2)))};
+            uint8_t* p = rgb + 3 * static_cast<std::ptrdiff_t>(x);
+            for (int32_t q = 0; q < 3; ++q) {
+                __m128i out = _mm_setzero_si128();
+                for (int32_t ch = 0; ch < 3; ++ch)
+                    out = _mm_or_si128(out, _mm_shuffle_epi8(planes[ch], _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave[3 * q + ch]))));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * q), out);
+            }
+        }
+    }
+    ConvertColumnsScalar(row, x, width, rgb);
+}
+
 }  // namespace
 }  // namespace avx2
 
 void FillYuvKernelsAvx2(YuvKernels& k) {
     k.gatherRow = avx2::GatherRow;
+    k.convertRow = avx2::ConvertRow;
 }
 
 }  // namespace resampling
