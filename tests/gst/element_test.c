@@ -499,6 +499,52 @@ GST_START_TEST (test_settings_take_effect_on_next_frame)
 
 GST_END_TEST;
 
+/* A seek (flush) is a scene change: the temporal state starts again. */
+GST_START_TEST (test_flush_restarts_temporal_state)
+{
+  const gchar *props[] = { "background", "none", NULL };
+  GstVideoInfo info;
+  GstHarness *h;
+  VidraSegmenter *ref, *unreset;
+  GstSegment segment;
+  gint k;
+
+  video_info (&info, "NV12", W, H);
+  h = harness_new (&info, props);
+  ref = reference_new (W, H, TRUE);
+  unreset = reference_new (W, H, TRUE);
+  for (k = 0; k < 5; k++) {
+    GstBuffer *in = frame_new (&info, k);
+    GstBuffer *copy = gst_buffer_copy_deep (in);
+    guint8 *expected, *without;
+    GstBuffer *out;
+
+    if (k == 3) {
+      fail_unless (gst_harness_push_event (h, gst_event_new_flush_start ()));
+      fail_unless (gst_harness_push_event (h, gst_event_new_flush_stop (TRUE)));
+      gst_segment_init (&segment, GST_FORMAT_TIME);
+      fail_unless (gst_harness_push_event (h, gst_event_new_segment (&segment)));
+      VidraSegmenterReset (ref);
+    }
+    expected = reference_mask (ref, &info, copy);
+    without = reference_mask (unreset, &info, copy);
+    if (k == 3)                 /* the reset shows in the mask */
+      fail_if (memcmp (expected, without, W * H) == 0);
+    fail_unless_equals_int (gst_harness_push (h, in), GST_FLOW_OK);
+    out = gst_harness_pull (h);
+    assert_mask (out, expected, W, H, "flush", k);
+    gst_buffer_unref (out);
+    gst_buffer_unref (copy);
+    g_free (expected);
+    g_free (without);
+  }
+  VidraSegmenterDestroy (ref);
+  VidraSegmenterDestroy (unreset);
+  gst_harness_teardown (h);
+}
+
+GST_END_TEST;
+
 typedef struct {
   const gchar *name;
   gint good, bad;
@@ -739,6 +785,7 @@ vidra_suite (void)
       G_N_ELEMENTS (all_formats));
   tcase_add_test (tc, test_other_formats_and_sizes_refused);
   tcase_add_test (tc, test_settings_take_effect_on_next_frame);
+  tcase_add_test (tc, test_flush_restarts_temporal_state);
   tcase_add_loop_test (tc, test_out_of_range_values_refused, 0,
       G_N_ELEMENTS (bad_values));
   tcase_add_loop_test (tc, test_unusable_file_is_a_bus_error, 0,
