@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core_test_frames.h"
 #include "exports/host_test_support.h"
 #include "vidra_core.h"
 
@@ -18,20 +19,6 @@
 #endif
 
 namespace {
-
-// A moving test pattern: every frame differs enough to run the network.
-std::vector<uint8_t> Pattern(int width, int height, int shift) {
-    std::vector<uint8_t> rgb(size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                rgb[(size_t(y) * width + x) * 3 + c] = uint8_t(((x + shift) * (c + 1) + y * 3) ^ (shift * 40));
-    return rgb;
-}
-
-VidraImage RgbImageOf(std::vector<uint8_t>& rgb, int width, int height) {
-    return VidraImage{width, height, VIDRA_PIXEL_RGB24, 0, {rgb.data()}, {width * 3}};
-}
 
 #if defined(_WIN32)
 using Library = HMODULE;
