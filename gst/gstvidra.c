@@ -75,7 +75,6 @@ struct _GstVidra {
   GstVidraBackgroundImage bg;
   GstVidraStats stats;
   gboolean warned_transparent;
-  gboolean warned_refine;
   gchar *last_error;            /* the library's reason for a failed call */
 };
 
@@ -335,12 +334,10 @@ ms_since (gint64 start)
 /* Settings this format cannot take: each warned once while it stays set. */
 static void
 warn_unavailable (GstVidra * self, const Settings * s,
-    const GstVideoFrame * frame, gboolean alpha, gboolean packed)
+    const GstVideoFrame * frame, gboolean alpha)
 {
   if (s->background != GST_VIDRA_BACKGROUND_TRANSPARENT)
     self->warned_transparent = FALSE;
-  if (!s->refine_edges)
-    self->warned_refine = FALSE;
   if (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha
       && !self->warned_transparent) {
     GST_ELEMENT_WARNING (self, STREAM, FORMAT,
@@ -349,14 +346,6 @@ warn_unavailable (GstVidra * self, const Settings * s,
             gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
         (NULL));
     self->warned_transparent = TRUE;
-  }
-  if (s->refine_edges && !packed && !self->warned_refine) {
-    GST_ELEMENT_WARNING (self, STREAM, FORMAT,
-        ("refine-edges needs a packed RGB format; the %s frames are not "
-            "refined.",
-            gst_video_format_to_string (GST_VIDEO_FRAME_FORMAT (frame))),
-        (NULL));
-    self->warned_refine = TRUE;
   }
 }
 
@@ -396,8 +385,6 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
   const gint height = GST_VIDEO_FRAME_HEIGHT (frame);
   const gboolean alpha =
       gst_vidra_format_has_alpha (GST_VIDEO_FRAME_FORMAT (frame));
-  const gboolean packed =
-      GST_VIDEO_FORMAT_INFO_IS_RGB (frame->info.finfo);
   const gboolean attach = s->background == GST_VIDRA_BACKGROUND_NONE
       || (s->background == GST_VIDRA_BACKGROUND_TRANSPARENT && !alpha);
   const gsize mask_bytes = (gsize) width * height;
@@ -415,7 +402,7 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
     return GST_FLOW_ERROR;
   if (g_atomic_int_compare_and_exchange (&self->reset_pending, 1, 0))
     VidraSegmenterReset (self->segmenter);
-  warn_unavailable (self, s, frame, alpha, packed);
+  warn_unavailable (self, s, frame, alpha);
 
   memset (&mask, 0, sizeof (mask));
   mask.width = width;
@@ -447,7 +434,7 @@ process (GstVidra * self, GstVideoFrame * frame, const Settings * s)
     cost.postprocess_ms = info.postprocessMs;
     cost.segment_ms = info.totalMs;
     start = g_get_monotonic_time ();
-    if (s->refine_edges && packed && !refine_mask (self, &image, &mask))
+    if (s->refine_edges && !refine_mask (self, &image, &mask))
       status = VIDRA_STATUS_INTERNAL_ERROR;
     else if (!attach && !composite (self, s, frame, &image, &mask))
       status = VIDRA_STATUS_INTERNAL_ERROR;
@@ -536,7 +523,6 @@ release_stream_state (GstVidra * self)
   gst_vidra_background_clear (&self->bg);
   gst_vidra_stats_reset (&self->stats);
   self->warned_transparent = FALSE;
-  self->warned_refine = FALSE;
   g_clear_pointer (&self->last_error, g_free);
 }
 
@@ -720,8 +706,8 @@ gst_vidra_class_init (GstVidraClass * klass)
           "scaled to the frame", NULL, flags));
   g_object_class_install_property (gobject_class, PROP_REFINE_EDGES,
       g_param_spec_boolean ("refine-edges", "Refine edges",
-          "Pull the mask's edge onto the edges of the picture (guided filter; "
-          "packed RGB formats only)",
+          "Pull the mask's edge onto the edges of the picture (guided filter, "
+          "guided by the luminance; every format)",
           FALSE, flags));
   g_object_class_install_property (gobject_class, PROP_LARGEST_REGION,
       g_param_spec_boolean ("largest-region", "Largest region",
