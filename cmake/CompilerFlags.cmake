@@ -2,6 +2,9 @@
 # no fast-math. Baseline x86-64 (SSE2) everywhere; AVX2 only in the files
 # given to vidra_avx2_sources below.
 add_compile_options(-O2 -march=x86-64 -ffp-contract=off -fno-fast-math -Wall -Wextra)
+# Source paths in __FILE__ (GStreamer's and GLib's log macros) relative to the
+# checkout: no build machine's folder inside a shipped binary.
+add_compile_options(-fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
 set(CMAKE_CXX_FLAGS_RELEASE "-DNDEBUG")
 set(CMAKE_C_FLAGS_RELEASE "-DNDEBUG")
 if(WIN32)
