@@ -14,7 +14,7 @@ from ._library import default_model_dir, library, library_path
 from ._types import SegParams
 from .compositing import composite, refine_mask
 from .errors import VidraError
-from .segmenter import Segmenter
+from .segmenter import Frame, Segmenter
 
 
 def version():
@@ -22,5 +22,5 @@ def version():
     return library().VidraGetVersionString().decode()
 
 
-__all__ = ["Segmenter", "composite", "refine_mask", "VidraError", "SegParams",
+__all__ = ["Segmenter", "Frame", "composite", "refine_mask", "VidraError", "SegParams",
            "default_model_dir", "library", "library_path", "version"]

@@ -4,7 +4,7 @@ import ctypes
 import os
 import sys
 
-from ._types import (CompositeOptions, Image, LogCallback, Mask, RefineOptions,
+from ._types import (CompositeOptions, FrameInfo, Image, LogCallback, Mask, RefineOptions,
                      SegmenterOptions, SegParams)
 
 _WINDOWS = sys.platform == "win32"
@@ -51,6 +51,8 @@ def _declare(lib):
         "VidraSegmenterOptionsInit": (None, [ctypes.POINTER(SegmenterOptions)]),
         "VidraSegmenterCreate": (i32, [ctypes.POINTER(SegmenterOptions), ctypes.POINTER(p)]),
         "VidraSegmenterProcess": (i32, [p, ctypes.POINTER(Image), ctypes.POINTER(Mask)]),
+        "VidraSegmenterProcessWithInfo": (i32, [p, ctypes.POINTER(Image), ctypes.POINTER(Mask),
+                                                ctypes.POINTER(FrameInfo)]),
         "VidraSegmenterReset": (i32, [p]),
         "VidraSegmenterDestroy": (None, [p]),
         "VidraComposite": (i32, [ctypes.POINTER(Image), ctypes.POINTER(Mask),

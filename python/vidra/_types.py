@@ -33,6 +33,12 @@ class RefineOptions(ctypes.Structure):
     _fields_ = [("structSize", ctypes.c_uint32), ("radius", i32), ("epsilon", ctypes.c_float)]
 
 
+class FrameInfo(ctypes.Structure):
+    _fields_ = [("structSize", ctypes.c_uint32), ("networkRan", i32), ("inputMs", ctypes.c_double),
+                ("inferenceMs", ctypes.c_double), ("postprocessMs", ctypes.c_double),
+                ("totalMs", ctypes.c_double)]
+
+
 LogCallback = ctypes.CFUNCTYPE(None, ctypes.c_void_p, i32, ctypes.c_char_p)
 
 

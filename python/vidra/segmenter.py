@@ -1,4 +1,5 @@
 """Segmenter: one instance of the library's segmenter, called on numpy frames."""
+import collections
 import contextlib
 import ctypes
 import logging
@@ -10,11 +11,16 @@ import numpy as np
 from . import _images
 from ._checks import integer
 from ._library import default_model_dir, library, segparams
-from ._types import (I420, LOG_DEBUG, LOG_ERROR, NV12, STATUS_BUSY, LogCallback, SegParams,
-                     SegmenterOptions)
+from ._types import (I420, LOG_DEBUG, LOG_ERROR, NV12, STATUS_BUSY, FrameInfo, LogCallback,
+                     SegParams, SegmenterOptions)
 from .errors import VidraError, check
 
 _PY_LEVELS = {0: logging.DEBUG, 1: logging.INFO, 2: logging.WARNING, 3: logging.ERROR}
+
+# What the last frame did: whether the network ran (False: the frame matched
+# the last keyframe and got the previous mask) and the milliseconds of each
+# stage; input_ms + inference_ms + postprocess_ms == total_ms.
+Frame = collections.namedtuple("Frame", "network_ran input_ms inference_ms postprocess_ms total_ms")
 
 
 class _LogRelay:
@@ -90,6 +96,7 @@ class Segmenter:
 
     def __init__(self, width, height, models=None, params=None, threads=0, log=None):
         self._handle = None
+        self.last_frame = None
         self._lock = threading.Lock()
         self._caller = None  # the thread inside a library call on this instance
         lib = library()
@@ -154,7 +161,8 @@ class Segmenter:
         be padded or bottom-up. Or format 'nv12' / 'i420': the planes one
         after the other, as ffmpeg's rawvideo writes them, in a contiguous
         array of any shape. Writes into out ((H, W) uint8, rows may be
-        padded) when given, and returns it."""
+        padded) when given, and returns it. What the frame did is then in
+        last_frame (a Frame)."""
         if self._handle is None:
             raise ValueError("the segmenter is closed")
         image = _images.planar(frame, self.width, self.height, format)
@@ -166,10 +174,14 @@ class Segmenter:
         if out is None:
             out = np.empty(self._shape, np.uint8)
         mask = _images.mask(out, self._shape, "out", writable=True)
+        info = FrameInfo(structSize=ctypes.sizeof(FrameInfo))
         with self._calling("__call__()") as handle:
-            status = library().VidraSegmenterProcess(handle, ctypes.byref(image), ctypes.byref(mask))
+            status = library().VidraSegmenterProcessWithInfo(handle, ctypes.byref(image), ctypes.byref(mask),
+                                                             ctypes.byref(info))
             message = self._relay.take()
         check(status, "VidraSegmenterProcess", message)
+        self.last_frame = Frame(bool(info.networkRan), info.inputMs, info.inferenceMs,
+                                info.postprocessMs, info.totalMs)
         return out
 
     def reset(self):

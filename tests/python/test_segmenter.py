@@ -96,8 +96,15 @@ class SegmenterTest(unittest.TestCase):
         storage = np.full((H, W + 7), 77, np.uint8)
         out = storage[:, :W]
         with vidra.Segmenter(W, H) as seg:
-            for frame in frames()[:3]:
+            self.assertIsNone(seg.last_frame)
+            ran = []
+            for frame in frames()[:3] + frames()[2:3]:  # the last one repeated
                 self.assertIs(seg(frame, out=out), out)
+                f = seg.last_frame
+                ran.append(f.network_ran)
+                self.assertAlmostEqual(f.input_ms + f.inference_ms + f.postprocess_ms, f.total_ms)
+                self.assertTrue(min(f) >= 0)
+            self.assertEqual(ran, [True, True, True, False])
             seg.reset()  # frame 0 again gives mask 0
             seg(frames()[0], out=out)
         np.testing.assert_array_equal(out, global_masks()[0])
