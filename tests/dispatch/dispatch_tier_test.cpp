@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "compositing/row_kernels.h"
+#include "compositing/yuv_kernels.h"
 #include "dispatch_support.h"
 #include "postprocess/mask_kernels.h"
 #include "resampling/resize_kernels.h"
@@ -45,6 +46,8 @@ TEST(Dispatch, ActiveTierFollowsTheEnvironment) {
         vidra::postprocess::ActiveMaskKernels())));
     EXPECT_TRUE((IsActiveTable<vidra::compositing::RowKernels, vidra::compositing::FillRowKernels>(
         vidra::compositing::ActiveRowKernels())));
+    EXPECT_TRUE((IsActiveTable<vidra::compositing::YuvKernels, vidra::compositing::FillYuvKernels>(
+        vidra::compositing::ActiveYuvKernels())));
 }
 
 // Every entry of every table at every tier is set.
@@ -62,9 +65,11 @@ TEST(Dispatch, NoEmptyEntry) {
         const auto b = TableFor<r::YuvKernels, r::FillYuvKernels>(tier);
         const auto c = TableFor<vidra::postprocess::MaskKernels, vidra::postprocess::FillMaskKernels>(tier);
         const auto d = TableFor<vidra::compositing::RowKernels, vidra::compositing::FillRowKernels>(tier);
+        const auto e = TableFor<vidra::compositing::YuvKernels, vidra::compositing::FillYuvKernels>(tier);
         check(&a, sizeof a, "resize");
         check(&b, sizeof b, "yuv");
         check(&c, sizeof c, "mask filters");
         check(&d, sizeof d, "compositing rows");
+        check(&e, sizeof e, "compositing YUV planes");
     }
 }
