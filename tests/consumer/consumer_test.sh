@@ -26,7 +26,7 @@ run_consumer() {
 # Whether the tool's help names FOLDER as its default models (wrapped lines joined).
 default_models() {
   local help
-  help=$("$1" --help | tr -s ' \n' ' ')
+  help=$("$1" --help 2>&1 >/dev/null | tr -s ' \n' ' ')
   [[ $help == *"(default"*": $2)"* ]]
 }
 
