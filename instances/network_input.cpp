@@ -1,5 +1,6 @@
 #include "instances/network_input.h"
 
+#include "common/cpu_features.h"
 #include "resampling/resize_kernels.h"
 #include "resampling/yuv_kernels.h"
 #include "segmenter/seg_params.h"
@@ -39,9 +40,11 @@ void NetworkInput::Prepare(rgbproc::RGBPROCESS& resampler, int32_t width, int32_
         gatherColumns_[2 * x] = unit_[x];
         gatherColumns_[2 * x + 1] = unit_[kOutWidth + x];
     }
-    // Up to a few times the sampled pixels, converting whole rows (contiguous
-    // vector loads) is faster than picking the samples; wider frames pick.
-    denseWidth_ = width <= 8 * kOutWidth ? width : 0;
+    // Converting whole rows (contiguous vector loads) beats picking the
+    // samples up to a few times their number with SSE2; the AVX2 pick is
+    // faster as soon as the row is wider than the samples.
+    const int32_t denseLimit = vidra::ActiveCpuTier() >= vidra::CpuTier::kAvx2 ? 2 * kOutWidth : 8 * kOutWidth;
+    denseWidth_ = width <= denseLimit ? width : 0;
     const size_t rowBytes = denseWidth_ > 0 ? static_cast<size_t>(denseWidth_) * 3 : static_cast<size_t>(kOutWidth) * 6;
     rows_.assign(2 * rowBytes, 0);
 }

@@ -1,8 +1,8 @@
 // Kernel table of the YUV 4:2:0 input conversion (the idiom of
 // common/dispatch.h): the pixels the resize samples from one NV12/I420 row,
 // converted to RGB with the integer BT.601 formula of instances/yuv_bt601.h.
-// Scalar reference in yuv_kernels.cpp, twins in yuv_kernels_{sse2,avx2,
-// avx512}.cpp giving the same bytes. Plain declarations only: the AVX files
+// Scalar reference in yuv_kernels.cpp, twins in yuv_kernels_{sse2,avx2}.cpp
+// giving the same bytes. Plain declarations only: the AVX files
 // include this header.
 #ifndef VIDRA_RESAMPLING_YUV_KERNELS_H
 #define VIDRA_RESAMPLING_YUV_KERNELS_H
@@ -42,7 +42,6 @@ void ConvertColumnsScalar(const YuvRow& row, int32_t xBegin, int32_t xEnd, uint8
 void FillYuvKernels(YuvKernels& k, CpuTier tier);
 void FillYuvKernelsSse2(YuvKernels& k);
 void FillYuvKernelsAvx2(YuvKernels& k);
-void FillYuvKernelsAvx512(YuvKernels& k);
 const YuvKernels& ActiveYuvKernels();
 
 }  // namespace resampling

@@ -1,5 +1,5 @@
-// AVX2 twin of the YUV conversion: sixteen pixels (eight column pairs) per
-// step, the BT.601 sums as exact 32-bit multiply-adds of 16-bit pairs.
+// AVX2 twin of the YUV conversion: sixteen pixels per step, the BT.601 sums
+// in 16-bit lanes.
 #include <immintrin.h>
 
 #include <cstddef>
@@ -10,123 +10,6 @@ namespace vidra {
 namespace resampling {
 namespace avx2 {
 namespace {
-
-// 16-bit pairs (a low, b high) per 32-bit lane.
-inline __m256i Pair(__m256i a, __m256i b) {
-    return _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(b, 16));
-}
-
-inline __m256i Dot(__m256i pairs, int16_t ka, int16_t kb) {
-    return _mm256_madd_epi16(pairs, _mm256_set1_epi32(static_cast<int32_t>(
-                                        static_cast<uint16_t>(ka) | (static_cast<uint32_t>(static_cast<uint16_t>(kb)) << 16))));
-}
-
-inline __m256i Clamp8(__m256i sum) {
-    return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(sum, 8), _mm256_setzero_si256()),
-                            _mm256_set1_epi32(255));
-}
-
-inline int32_t Load16(const uint8_t* p) {
-    uint16_t v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline int32_t Load32(const uint8_t* p) {
-    int32_t v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// R | G << 8 | B << 16 per lane from 32-bit lanes of Y, U, V samples.
-inline __m256i ConvertEight(__m256i y, __m256i u, __m256i v) {
-    const __m256i cc = _mm256_sub_epi32(y, _mm256_set1_epi32(16));
-    const __m256i d = _mm256_sub_epi32(u, _mm256_set1_epi32(128));
-    const __m256i e = _mm256_sub_epi32(v, _mm256_set1_epi32(128));
-    // 298 C + 128, then + 409 E, - 100 D - 208 E, + 516 D.
-    const __m256i base = Dot(Pair(cc, _mm256_set1_epi32(1)), 298, 128);
-    const __m256i r = Clamp8(_mm256_add_epi32(base, Dot(Pair(e, e), 409, 0)));
-    const __m256i g = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, e), -100, -208)));
-    const __m256i b = Clamp8(_mm256_add_epi32(base, Dot(Pair(d, d), 516, 0)));
-    return _mm256_or_si256(r, _mm256_or_si256(_mm256_slli_epi32(g, 8), _mm256_slli_epi32(b, 16)));
-}
-
-inline void StoreTwelve(uint8_t* p, __m128i lane) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), lane);
-    const int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(lane, 8));
-    __builtin_memcpy(p + 8, &tail, 4);
-}
-
-// Columns come in pairs (a, b) with b = a or a + 1 (the lower and upper
-// neighbour of a resize column): one 16-bit luma load and one chroma load
-// (U and V of the cells a / 2 and a / 2 + 1) serve both pixels of a pair.
-// Eight pairs per step; a block with another pair, or whose loads could pass
-// the last byte the scalar conversion reads, is converted by it.
-void GatherRow(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb) {
-    int32_t maxCol = 0;
-    for (int32_t i = 0; i < n; ++i) maxCol = cols[i] > maxCol ? cols[i] : maxCol;
-    const bool nv12 = row.v == row.u + 1 && row.chromaStep == 2;
-    const __m256i low = _mm256_set1_epi32(0xFF);
-    const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                             0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    alignas(32) int32_t lumaWords[8], chromaA[8], chromaB[8], lumaShift[8], chromaShift[8];
-    int32_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        bool pairs = true;
-        for (int32_t k = 0; k < 8 && pairs; ++k) {
-            const int32_t a = cols[i + 2 * k];
-            const int32_t b = cols[i + 2 * k + 1];
-            const int32_t cell = a >> 1;
-            pairs = (b == a || b == a + 1) && a + 1 <= maxCol && cell + 1 <= (maxCol >> 1);
-            if (!pairs) break;
-            lumaWords[k] = Load16(row.luma + a);
-            lumaShift[k] = 8 * (b - a);
-            chromaShift[k] = ((b >> 1) - cell) * (nv12 ? 16 : 8);
-            if (nv12) {
-                chromaA[k] = Load32(row.u + 2 * static_cast<std::ptrdiff_t>(cell));
-            } else {
-                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(cell) * row.chromaStep;
-                chromaA[k] = row.u[at] | (row.u[at + row.chromaStep] << 8);
-                chromaB[k] = row.v[at] | (row.v[at + row.chromaStep] << 8);
-            }
-        }
-        uint8_t* p = rgb + 3 * static_cast<std::ptrdiff_t>(i);
-        if (!pairs) {
-            GatherRowScalar(row, cols + i, 16, p);
-            continue;
-        }
-        const __m256i lw = _mm256_load_si256(reinterpret_cast<const __m256i*>(lumaWords));
-        const __m256i ls = _mm256_load_si256(reinterpret_cast<const __m256i*>(lumaShift));
-        const __m256i cs = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaShift));
-        const __m256i ca = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaA));
-        const __m256i y0 = _mm256_and_si256(lw, low);
-        const __m256i y1 = _mm256_and_si256(_mm256_srlv_epi32(lw, ls), low);
-        __m256i u0, v0, u1, v1;
-        if (nv12) {
-            u0 = _mm256_and_si256(ca, low);
-            v0 = _mm256_and_si256(_mm256_srli_epi32(ca, 8), low);
-            const __m256i second = _mm256_srlv_epi32(ca, cs);
-            u1 = _mm256_and_si256(second, low);
-            v1 = _mm256_and_si256(_mm256_srli_epi32(second, 8), low);
-        } else {
-            const __m256i cb = _mm256_load_si256(reinterpret_cast<const __m256i*>(chromaB));
-            u0 = _mm256_and_si256(ca, low);
-            v0 = _mm256_and_si256(cb, low);
-            u1 = _mm256_and_si256(_mm256_srlv_epi32(ca, cs), low);
-            v1 = _mm256_and_si256(_mm256_srlv_epi32(cb, cs), low);
-        }
-        const __m256i first = ConvertEight(y0, u0, v0);
-        const __m256i second = ConvertEight(y1, u1, v1);
-        // Pixels in column order: pairs 0-1 and 4-5 (lo), 2-3 and 6-7 (hi).
-        const __m256i lo = _mm256_shuffle_epi8(_mm256_unpacklo_epi32(first, second), compact);
-        const __m256i hi = _mm256_shuffle_epi8(_mm256_unpackhi_epi32(first, second), compact);
-        StoreTwelve(p, _mm256_castsi256_si128(lo));
-        StoreTwelve(p + 12, _mm256_castsi256_si128(hi));
-        StoreTwelve(p + 24, _mm256_extracti128_si256(lo, 1));
-        StoreTwelve(p + 36, _mm256_extracti128_si256(hi, 1));
-    }
-    GatherRowScalar(row, cols + i, n - i, rgb + 3 * static_cast<std::ptrdiff_t>(i));
-}
 
 // The BT.601 sums in 16-bit lanes: with 298 = 256 + 42, 409 = 512 - 103,
 // 208 = 256 - 48 and 516 = 512 + 4, each sum is 256 (C + m) + X with X within
@@ -151,9 +34,119 @@ alignas(16) constexpr int8_t kInterleave[9][16] = {
     {10, -128, -128, 11, -128, -128, 12, -128, -128, 13, -128, -128, 14, -128, -128, 15},
 };
 
+// Sixteen pixels of 16-bit Y, U, V lanes (pixel order) to 48 RGB bytes: the
+// sums in 16-bit lanes, the planes interleaved by byte shuffles.
+__attribute__((always_inline)) inline void Store16(__m256i y, __m256i u, __m256i v, uint8_t* p) {
+    const __m256i cc = _mm256_sub_epi16(y, _mm256_set1_epi16(16));
+    const __m256i d = _mm256_sub_epi16(u, _mm256_set1_epi16(128));
+    const __m256i e = _mm256_sub_epi16(v, _mm256_set1_epi16(128));
+    const __m256i c42 = _mm256_mullo_epi16(cc, _mm256_set1_epi16(42));
+    // R = 298 C + 409 E, G = 298 C - 100 D - 208 E, B = 298 C + 516 D.
+    const __m128i planes[3] = {
+        Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(e, e)),
+                  _mm256_sub_epi16(c42, _mm256_mullo_epi16(e, _mm256_set1_epi16(103)))),
+        Channel16(_mm256_sub_epi16(cc, e),
+                  _mm256_add_epi16(_mm256_sub_epi16(c42, _mm256_mullo_epi16(d, _mm256_set1_epi16(100))),
+                                   _mm256_mullo_epi16(e, _mm256_set1_epi16(48)))),
+        Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(d, d)),
+                  _mm256_add_epi16(c42, _mm256_slli_epi16(d, 2)))};
+    auto block = [&](int32_t q) {
+        const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave[3 * q]);
+        return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(planes[0], _mm_load_si128(m)),
+                                         _mm_shuffle_epi8(planes[1], _mm_load_si128(m + 1))),
+                            _mm_shuffle_epi8(planes[2], _mm_load_si128(m + 2)));
+    };
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), block(0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), block(1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), block(2));
+}
+
+inline int32_t Load32(const uint8_t* p) {
+    int32_t v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The four bytes at the first column a of each of 8 pairs: at a (kind 0), at
+// the chroma cell a / 2 (kind 1) or at its NV12 pair 2 (a / 2) (kind 2).
+// Plain loads: hardware gathers are slow on some microcode.
+__attribute__((always_inline)) inline __m256i Pick(const uint8_t* base, const int32_t* pairs, int kind) {
+    auto at = [&](int k) -> std::ptrdiff_t {
+        const int32_t a = pairs[2 * k];
+        return kind == 0 ? a : kind == 1 ? a >> 1 : a & ~1;
+    };
+    return _mm256_setr_epi32(Load32(base + at(0)), Load32(base + at(1)), Load32(base + at(2)), Load32(base + at(3)),
+                             Load32(base + at(4)), Load32(base + at(5)), Load32(base + at(6)), Load32(base + at(7)));
+}
+
+// Columns come in pairs (a, b) with b = a or a + 1 (the lower and upper
+// neighbour of a resize column). One dword gather of the luma at a and one
+// of the chroma of the cell a / 2 (two for I420) serve both pixels of a pair;
+// a per-pair shift picks the second pixel's bytes. The 16 pixels of 8 pairs
+// then go through the 16-bit sums of ConvertRow. A block with another pair,
+// or whose gathers could pass the last byte the scalar conversion reads, is
+// converted by it.
+void GatherRow(const YuvRow& row, const int32_t* cols, int32_t n, uint8_t* rgb) {
+    int32_t maxCol = 0;
+    int32_t i = 0;
+    __m256i top = _mm256_setzero_si256();
+    for (; i + 8 <= n; i += 8) top = _mm256_max_epi32(top, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)));
+    for (; i < n; ++i) maxCol = cols[i] > maxCol ? cols[i] : maxCol;
+    alignas(32) int32_t tops[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(tops), top);
+    for (int32_t t : tops) maxCol = t > maxCol ? t : maxCol;
+    const bool nv12 = row.v == row.u + 1 && row.chromaStep == 2;
+    const bool i420 = row.chromaStep == 1;
+    i = 0;
+    if (nv12 || i420) {
+        const __m256i low = _mm256_set1_epi32(0xFF);
+        const __m256i one = _mm256_set1_epi32(1);
+        const __m256i lumaLimit = _mm256_set1_epi32(maxCol - 3);
+        // NV12 reads bytes 2 cell .. 2 cell + 3, I420 cell .. cell + 3 of each plane.
+        const __m256i cellLimit = _mm256_set1_epi32((maxCol >> 1) - (nv12 ? 1 : 3));
+        const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        for (; i + 16 <= n; i += 16) {
+            const __m256i c0 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), order);
+            const __m256i c1 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i + 8)), order);
+            const __m256i a = _mm256_permute2x128_si256(c0, c1, 0x20);
+            const __m256i b = _mm256_permute2x128_si256(c0, c1, 0x31);
+            const __m256i step = _mm256_sub_epi32(b, a);
+            const __m256i cell = _mm256_srli_epi32(a, 1);
+            const __m256i cellStep = _mm256_sub_epi32(_mm256_srli_epi32(b, 1), cell);
+            const __m256i bad = _mm256_or_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(step, one), _mm256_cmpgt_epi32(_mm256_setzero_si256(), step)),
+                _mm256_or_si256(_mm256_cmpgt_epi32(a, lumaLimit), _mm256_cmpgt_epi32(cell, cellLimit)));
+            uint8_t* p = rgb + 3 * static_cast<std::ptrdiff_t>(i);
+            if (!_mm256_testz_si256(bad, bad)) {
+                GatherRowScalar(row, cols + i, 16, p);
+                continue;
+            }
+            // Dword lanes: the pair's first sample in the low word, its second in the high word.
+            const __m256i yw = Pick(row.luma, cols + i, 0);
+            const __m256i y = _mm256_or_si256(_mm256_and_si256(yw, low),
+                                              _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(yw, _mm256_slli_epi32(step, 3)), low), 16));
+            __m256i u, v;
+            if (nv12) {
+                const __m256i uv = Pick(row.u, cols + i, 2);
+                const __m256i second = _mm256_srlv_epi32(uv, _mm256_slli_epi32(cellStep, 4));
+                u = _mm256_or_si256(_mm256_and_si256(uv, low), _mm256_slli_epi32(_mm256_and_si256(second, low), 16));
+                v = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(uv, 8), low),
+                                    _mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(second, 8), low), 16));
+            } else {
+                const __m256i shift = _mm256_slli_epi32(cellStep, 3);
+                const __m256i uw = Pick(row.u, cols + i, 1);
+                const __m256i vw = Pick(row.v, cols + i, 1);
+                u = _mm256_or_si256(_mm256_and_si256(uw, low), _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(uw, shift), low), 16));
+                v = _mm256_or_si256(_mm256_and_si256(vw, low), _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(vw, shift), low), 16));
+            }
+            Store16(y, u, v, p);
+        }
+    }
+    GatherRowScalar(row, cols + i, n - i, rgb + 3 * static_cast<std::ptrdiff_t>(i));
+}
+
 // Sixteen pixels per step: contiguous loads, the chroma of each pair of
-// pixels repeated, the sums in 16-bit lanes, the planes interleaved by byte
-// shuffles.
+// pixels repeated.
 void ConvertRow(const YuvRow& row, int32_t width, uint8_t* rgb) {
     const bool nv12 = row.v == row.u + 1 && row.chromaStep == 2;
     const bool i420 = row.chromaStep == 1;
@@ -174,26 +167,7 @@ void ConvertRow(const YuvRow& row, int32_t width, uint8_t* rgb) {
                 u = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(u8, u8));
                 v = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(v8, v8));
             }
-            const __m256i cc = _mm256_sub_epi16(y, _mm256_set1_epi16(16));
-            const __m256i d = _mm256_sub_epi16(u, _mm256_set1_epi16(128));
-            const __m256i e = _mm256_sub_epi16(v, _mm256_set1_epi16(128));
-            const __m256i c42 = _mm256_mullo_epi16(cc, _mm256_set1_epi16(42));
-            // R = 298 C + 409 E, G = 298 C - 100 D - 208 E, B = 298 C + 516 D.
-            const __m128i planes[3] = {
-                Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(e, e)),
-                          _mm256_sub_epi16(c42, _mm256_mullo_epi16(e, _mm256_set1_epi16(103)))),
-                Channel16(_mm256_sub_epi16(cc, e),
-                          _mm256_add_epi16(_mm256_sub_epi16(c42, _mm256_mullo_epi16(d, _mm256_set1_epi16(100))),
-                                           _mm256_mullo_epi16(e, _mm256_set1_epi16(48)))),
-                Channel16(_mm256_add_epi16(cc, _mm256_add_epi16(d, d)),
-                          _mm256_add_epi16(c42, _mm256_slli_epi16(d, 2)))};
-            uint8_t* p = rgb + 3 * static_cast<std::ptrdiff_t>(x);
-            for (int32_t q = 0; q < 3; ++q) {
-                __m128i out = _mm_setzero_si128();
-                for (int32_t ch = 0; ch < 3; ++ch)
-                    out = _mm_or_si128(out, _mm_shuffle_epi8(planes[ch], _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave[3 * q + ch]))));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * q), out);
-            }
+            Store16(y, u, v, rgb + 3 * static_cast<std::ptrdiff_t>(x));
         }
     }
     ConvertColumnsScalar(row, x, width, rgb);
