@@ -40,7 +40,8 @@
 
 /* ---- Version ----------------------------------------------------------------
  * The version of this header; the build checks that it equals the project
- * version, which also names the shared object (libvidra.so.MAJOR). Compare
+ * version, which also names the shared objects (libvidra.so.MAJOR,
+ * libvidracore.so.MAJOR). Compare
  * with VidraGetVersionString() to detect a header and library mismatch. */
 #define VIDRA_VERSION_MAJOR 0
 #define VIDRA_VERSION_MINOR 1
@@ -58,10 +59,12 @@ extern "C" {
 #define VIDRA_MODEL_NAME_CAPACITY 256
 
 /* Algorithm parameters of one creation. The record is only read, once, by
- * VidraCreateWithPathPlus; the library keeps no pointer to it. A flag counts
- * as true when its byte is non-zero. The library accepts only records whose
- * network input is 3 x 288 x 160 and whose geometry fits its buffers (see
- * README); other records are refused with -1 at creation. */
+ * the creation it is given to (VidraSegmenterCreate through its options, or
+ * VidraCreateWithPathPlus of vidra.h); the library keeps no pointer to it. A
+ * flag counts as true when its byte is non-zero. The library accepts only
+ * records whose network input is 3 x 288 x 160 and whose geometry fits its
+ * buffers (see README); other records are refused at creation
+ * (VIDRA_STATUS_BAD_OPTION, or -1 from the global functions). */
 typedef struct SegParams {
     int32_t inputChannels;   /* planes of the network input (3) */
     int32_t inputWidth;      /* network input width (288) */
@@ -79,8 +82,9 @@ typedef struct SegParams {
     char modelName[VIDRA_MODEL_NAME_CAPACITY]; /* model file in the folder; "" = first *.tesk found */
 } SegParams;
 
-/* The two predefined records: the default two-plane 144x80 model (used by
- * VidraCreateWithPath) and the one-plane 640x480 model. */
+/* The two predefined records: the default two-plane 144x80 model (used when
+ * options.params is NULL, and by VidraCreateWithPath) and the one-plane
+ * 640x480 model. */
 VIDRA_API extern const SegParams kSegParams144x80;
 VIDRA_API extern const SegParams kSegParams640x480;
 
