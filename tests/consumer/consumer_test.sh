@@ -20,7 +20,7 @@ header_version() { sed -n 's/^#define VIDRA_VERSION_STRING "\(.*\)"$/\1/p' "$1/i
 
 # The library's log goes to stdout; only the consumer's verdict matters.
 run_consumer() {
-  run "$1" "$(native "$2/share/vidra/models")" >"$work/last-stdout.txt" || fail "$1 exited $? (stdout: $work/last-stdout.txt)"
+  run "$1" "$(native "$2/share/vidra/models")" >"$work/$step-stdout.txt" || fail "$1 exited $? (stdout: $work/$step-stdout.txt)"
 }
 
 # Whether the tool's help names FOLDER as its default models (wrapped lines joined).
@@ -39,7 +39,7 @@ cmake_consumer() {
   run_consumer "$out/consumer$exe" "$root"
   [ -f "$out/consumer_core$exe" ] || fail "the package has no vidra::vidracore"
   run_consumer "$out/consumer_core$exe" "$root"
-  [ ! -s "$work/last-stdout.txt" ] || fail "consumer_core: the core library wrote to standard output"
+  [ ! -s "$work/$step-stdout.txt" ] || fail "consumer_core: the core library wrote to standard output"
 }
 
 check_layout() {
@@ -128,7 +128,7 @@ case "$step" in
         fail "$step build of $program"
       run_consumer "$out/$program$exe" "$prefix"
     done
-    [ ! -s "$work/last-stdout.txt" ] || fail "consumer_core: the core library wrote to standard output"
+    [ ! -s "$work/$step-stdout.txt" ] || fail "consumer_core: the core library wrote to standard output"
     ;;
   moved)
     rm -rf "$out" && mkdir -p "$out/elsewhere"
