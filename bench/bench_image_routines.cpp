@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/cpu_features.h"
 #include "instances/image_adapter.h"
 #include "instances/network_input.h"
@@ -157,27 +158,6 @@ void BM_KeepLargestComponent(benchmark::State& s) {
 }
 
 // A random frame in the format, rows packed, YUV planes one after the other.
-struct HostFrame {
-    HostFrame(int width, int height, int32_t format) {
-        const bool yuv = format == VIDRA_PIXEL_NV12 || format == VIDRA_PIXEL_I420;
-        const int bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
-        const size_t luma = static_cast<size_t>(width) * height;
-        bytes = Bytes(yuv ? luma + 2 * (luma / 4) : luma * bpp);
-        image.width = width;
-        image.height = height;
-        image.format = format;
-        image.planes[0] = bytes.data();
-        image.strides[0] = yuv ? width : width * bpp;
-        if (yuv) {
-            image.planes[1] = bytes.data() + luma;
-            image.strides[1] = format == VIDRA_PIXEL_NV12 ? width : width / 2;
-            image.planes[2] = format == VIDRA_PIXEL_I420 ? bytes.data() + luma + luma / 4 : nullptr;
-            image.strides[2] = width / 2;
-        }
-    }
-    std::vector<uint8_t> bytes;
-    VidraImage image{};
-};
 
 // NetworkInput::Resample: the whole difference between the pixel formats.
 void BM_NetworkInput(benchmark::State& s) {

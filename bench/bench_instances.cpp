@@ -17,29 +17,6 @@ namespace {
 const char* const kModelDir = VIDRA_BENCH_MODEL_DIR;
 
 // A random frame in the layout, rows packed; YUV planes one after the other.
-struct Frame {
-    Frame(int width, int height, int32_t format) {
-        const bool yuv = format == VIDRA_PIXEL_NV12 || format == VIDRA_PIXEL_I420;
-        const int bpp = format == VIDRA_PIXEL_RGBA32 || format == VIDRA_PIXEL_BGRA32 ? 4 : 3;
-        const size_t luma = static_cast<size_t>(width) * height;
-        bytes.resize(yuv ? luma + 2 * (luma / 4) : luma * bpp);
-        std::mt19937 random(7);
-        for (auto& b : bytes) b = static_cast<uint8_t>(random());
-        image.width = width;
-        image.height = height;
-        image.format = format;
-        image.planes[0] = bytes.data();
-        image.strides[0] = yuv ? width : width * bpp;
-        if (yuv) {
-            image.planes[1] = bytes.data() + luma;
-            image.strides[1] = format == VIDRA_PIXEL_NV12 ? width : width / 2;
-            image.planes[2] = format == VIDRA_PIXEL_I420 ? bytes.data() + luma + luma / 4 : nullptr;
-            image.strides[2] = width / 2;
-        }
-    }
-    std::vector<uint8_t> bytes;
-    VidraImage image{};
-};
 
 struct Instance {
     Instance(int width, int height) {
@@ -58,7 +35,7 @@ struct Instance {
 void BM_Global(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     const bool full = state.range(2) != 0;
-    const Frame frame(width, height, VIDRA_PIXEL_RGB24);
+    const HostFrame frame(width, height, VIDRA_PIXEL_RGB24);
     std::vector<uint8_t> mask(static_cast<size_t>(width) * height);
     if (VidraCreateWithPath(width, height, VIDRA_FRAME_RGB24, kModelDir) != 0) {
         state.SkipWithError("creation failed: run `make models` first");
@@ -78,7 +55,7 @@ void BM_Global(benchmark::State& state) {
 void BM_Instance(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     const bool full = state.range(2) != 0;
-    const Frame frame(width, height, static_cast<int32_t>(state.range(3)));
+    const HostFrame frame(width, height, static_cast<int32_t>(state.range(3)));
     std::vector<uint8_t> bytes(static_cast<size_t>(width) * height);
     const VidraMask mask{width, height, width, 0, bytes.data()};
     Instance instance(width, height);
@@ -99,7 +76,7 @@ void BM_Instance(benchmark::State& state) {
 // instance's (one pass from the host's layout), each with the tensor preparation.
 void BM_InputStageGlobal(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
-    const Frame frame(width, height, VIDRA_PIXEL_RGB24);
+    const HostFrame frame(width, height, VIDRA_PIXEL_RGB24);
     Instance instance(width, height);
     ipu::SegmenterCore& core = *instance.segmenter->core;
     const ResizeGeometry toInput{width, height, 288, 160};
@@ -113,7 +90,7 @@ void BM_InputStageGlobal(benchmark::State& state) {
 
 void BM_InputStageInstance(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
-    const Frame frame(width, height, static_cast<int32_t>(state.range(2)));
+    const HostFrame frame(width, height, static_cast<int32_t>(state.range(2)));
     Instance instance(width, height);
     ipu::SegmenterCore& core = *instance.segmenter->core;
     instances::FrameView view;

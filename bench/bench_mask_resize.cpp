@@ -68,11 +68,24 @@ std::vector<uint8_t> Frame(int width, int height) {
     return v;
 }
 
-void Report(benchmark::State& state, double ours, double theirs, vidra::CpuTier tier) {
+// Times ours() and theirs() in the same iterations, each on this thread's
+// CPU clock, and reports both and their ratio.
+template <class Ours, class Theirs>
+void TimeAgainstOpenCV(benchmark::State& state, vidra::CpuTier tier, Ours ours, Theirs theirs) {
+    double oursSeconds = 0.0, theirSeconds = 0.0;
+    for (auto _ : state) {
+        const double t0 = ThreadSeconds();
+        ours();
+        const double t1 = ThreadSeconds();
+        theirs();
+        const double t2 = ThreadSeconds();
+        oursSeconds += t1 - t0;
+        theirSeconds += t2 - t1;
+    }
     const double n = static_cast<double>(state.iterations());
-    state.counters["ours_ms"] = 1e3 * ours / n;
-    state.counters["opencv_ms"] = 1e3 * theirs / n;
-    state.counters["ratio"] = ours / theirs;
+    state.counters["ours_ms"] = 1e3 * oursSeconds / n;
+    state.counters["opencv_ms"] = 1e3 * theirSeconds / n;
+    state.counters["ratio"] = oursSeconds / theirSeconds;
     state.SetLabel(vidra::CpuTierName(tier));
 }
 
@@ -86,19 +99,16 @@ void BM_MaskResize(benchmark::State& state, vidra::CpuTier tier) {
     const ResizeGeometry g{kMaskWidth, kMaskHeight, width, height};
     r::ResizeKernels k{};
     r::FillResizeKernels(k, tier);
-    double oursSeconds = 0.0, theirSeconds = 0.0;
-    for (auto _ : state) {
-        const double t0 = ThreadSeconds();
-        r::ResizeMaskPlane(k, src.data(), ours.data(), g);
-        const double t1 = ThreadSeconds();
-        cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
-        const double t2 = ThreadSeconds();
-        oursSeconds += t1 - t0;
-        theirSeconds += t2 - t1;
-        benchmark::DoNotOptimize(ours.data());
-        benchmark::DoNotOptimize(theirs.data);
-    }
-    Report(state, oursSeconds, theirSeconds, tier);
+    TimeAgainstOpenCV(
+        state, tier,
+        [&] {
+            r::ResizeMaskPlane(k, src.data(), ours.data(), g);
+            benchmark::DoNotOptimize(ours.data());
+        },
+        [&] {
+            cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
+            benchmark::DoNotOptimize(theirs.data);
+        });
 }
 
 void BM_InputResize(benchmark::State& state, vidra::CpuTier tier) {
@@ -111,19 +121,16 @@ void BM_InputResize(benchmark::State& state, vidra::CpuTier tier) {
     const ResizeGeometry g{width, height, kMaskWidth, kMaskHeight};
     r::ResizeKernels k{};
     r::FillResizeKernels(k, tier);
-    double oursSeconds = 0.0, theirSeconds = 0.0;
-    for (auto _ : state) {
-        const double t0 = ThreadSeconds();
-        r::ResizePixelPlane(k, frame.data(), ours.data(), g, 3);
-        const double t1 = ThreadSeconds();
-        cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
-        const double t2 = ThreadSeconds();
-        oursSeconds += t1 - t0;
-        theirSeconds += t2 - t1;
-        benchmark::DoNotOptimize(ours.data());
-        benchmark::DoNotOptimize(theirs.data);
-    }
-    Report(state, oursSeconds, theirSeconds, tier);
+    TimeAgainstOpenCV(
+        state, tier,
+        [&] {
+            r::ResizePixelPlane(k, frame.data(), ours.data(), g, 3);
+            benchmark::DoNotOptimize(ours.data());
+        },
+        [&] {
+            cv::resize(in, theirs, theirs.size(), 0.0, 0.0, cv::INTER_LINEAR);
+            benchmark::DoNotOptimize(theirs.data);
+        });
 }
 
 }  // namespace
