@@ -23,7 +23,7 @@ constexpr uint32_t kFrameInfoFirstSize = sizeof(VidraFrameInfo);
 
 int32_t ProcessChecked(VidraSegmenter& instance, const VidraImage& image, const VidraMask& mask,
                        VidraFrameInfo* info) {
-    const Clock::time_point start = Clock::now();
+    const Clock::time_point start = info != nullptr ? Clock::now() : Clock::time_point();
     ipu::SegmenterCore& core = *instance.core;
     const int32_t width = core.Width();
     const int32_t height = core.Height();

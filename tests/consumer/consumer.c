@@ -5,11 +5,8 @@
 #include <vidra.h>
 
 #include <stdio.h>
-#include <string.h>
 
-#ifndef VIDRA_PACKAGE_VERSION
-#error "build with -DVIDRA_PACKAGE_VERSION=\"x.y.z\""
-#endif
+#include "version_agrees.h"
 
 /* The library logs to stdout: flushed before any verdict on stderr. */
 static int Failed(int32_t rc, const char* what) {
@@ -27,14 +24,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s MODEL_DIR\n", argv[0]);
         return 2;
     }
-    if (strcmp(VidraGetVersionString(), VIDRA_VERSION_STRING) != 0 ||
-        strcmp(VIDRA_PACKAGE_VERSION, VIDRA_VERSION_STRING) != 0 ||
-        VidraGetVersionNumber() != VIDRA_VERSION_NUMBER) {
-        fprintf(stderr, "version mismatch: library %s (%d), header %s (%d), package %s\n",
-                VidraGetVersionString(), (int)VidraGetVersionNumber(), VIDRA_VERSION_STRING,
-                VIDRA_VERSION_NUMBER, VIDRA_PACKAGE_VERSION);
-        return 1;
-    }
+    if (!VersionAgrees()) return 1;
     if (Failed(VidraCreateWithPath(W, H, VIDRA_FRAME_RGB24, argv[1]), "VidraCreateWithPath")) return 1;
     for (i = 0; i < FRAMES; ++i) {
         for (p = 0; p < W * H * 3; ++p) frame[p] = (unsigned char)(p / 3 % W * (p % 3 + 1) + p / (W * 3) + i);

@@ -6,11 +6,8 @@
 #include <vidra_core.h>
 
 #include <stdio.h>
-#include <string.h>
 
-#ifndef VIDRA_PACKAGE_VERSION
-#error "build with -DVIDRA_PACKAGE_VERSION=\"x.y.z\""
-#endif
+#include "version_agrees.h"
 
 static int Failed(int32_t status, const char* what) {
     if (status != VIDRA_STATUS_OK) fprintf(stderr, "%s: %s (%d)\n", what, VidraStatusString(status), (int)status);
@@ -32,14 +29,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s MODEL_DIR\n", argv[0]);
         return 2;
     }
-    if (strcmp(VidraGetVersionString(), VIDRA_VERSION_STRING) != 0 ||
-        strcmp(VIDRA_PACKAGE_VERSION, VIDRA_VERSION_STRING) != 0 ||
-        VidraGetVersionNumber() != VIDRA_VERSION_NUMBER) {
-        fprintf(stderr, "version mismatch: library %s (%d), header %s (%d), package %s\n",
-                VidraGetVersionString(), (int)VidraGetVersionNumber(), VIDRA_VERSION_STRING,
-                VIDRA_VERSION_NUMBER, VIDRA_PACKAGE_VERSION);
-        return 1;
-    }
+    if (!VersionAgrees()) return 1;
     VidraSegmenterOptionsInit(&options);
     options.width = W;
     options.height = H;
